@@ -1,0 +1,46 @@
+# Set-up and everyday commands. `make run` and `make test` work on a fresh
+# Debian 12 machine: they install what is missing first.
+PRESET ?= default
+APP ?= hueshelf
+FUZZ_SECONDS ?= 60
+
+APP_BIN_hueshelf   = hueshelf/Hueshelf
+APP_BIN_slideshelf = slideshelf/Slideshelf
+APP_BIN_qvxtrace   = tools/qvxtrace/qvxtrace
+
+.PHONY: all deps configure build run test asan bench fuzz clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+run:
+	@$(MAKE) --no-print-directory build PRESET=default
+	./build/default/$(APP_BIN_$(APP))
+
+test:
+	@$(MAKE) --no-print-directory build PRESET=ci
+	ctest --preset ci
+
+asan:
+	@$(MAKE) --no-print-directory build PRESET=asan
+	ctest --preset asan
+
+bench:
+	@$(MAKE) --no-print-directory build PRESET=default
+	./scripts/run-benches.sh build/default
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	./scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build

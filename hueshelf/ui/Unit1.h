@@ -1,0 +1,10 @@
+// Main window of the hi-colour library editor.
+#pragma once
+
+#include <QMainWindow>
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+};

@@ -1,0 +1,2 @@
+// DirectDraw stand-in: filled in by the platform work.
+namespace ddraw {}

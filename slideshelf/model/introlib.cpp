@@ -1,0 +1,2 @@
+// Intro library model: filled in by the intro library work.
+namespace slideshelf {}

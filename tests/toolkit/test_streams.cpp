@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "toolkit/fileio.h"
+#include "toolkit/streams.h"
+
+using namespace tk;
+
+namespace {
+std::string TempDir() {
+    auto dir = std::filesystem::temp_directory_path() / ("tk_streams_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+}  // namespace
+
+TEST(Streams, ShortReadRaisesStreamReadError) {
+    TMemoryStream m(std::vector<uint8_t>{1, 2, 3});
+    uint8_t buf[4];
+    try {
+        m.ReadBuffer(buf, 4);
+        FAIL() << "no exception";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Stream read error");
+    }
+    m.SetPosition(0);
+    m.ReadBuffer(buf, 3);
+    EXPECT_EQ(buf[2], 3);
+    EXPECT_EQ(m.Remaining(), 0);
+}
+
+TEST(Streams, FileOpenAndCreateMessagesNameTheFile) {
+    std::string missing = TempDir() + "/nope/missing.bin";
+    try {
+        TFileStream f(missing, fmOpenRead);
+        FAIL();
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file " + missing);
+    }
+    try {
+        TFileStream f(missing, fmCreate);
+        FAIL();
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file " + missing);
+    }
+}
+
+TEST(Streams, SafeFileStreamReplacesOnlyOnCommit) {
+    std::string target = TempDir() + "/lib.bin";
+    WriteFileBytes(target, "old", 3);
+    {
+        TSafeFileStream s(target);
+        s.WriteBuffer("new data", 8);
+        // Abandoned without Commit: the old file stays, no temporary is left.
+    }
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    {
+        TSafeFileStream s(target);
+        s.WriteBuffer("new", 3);
+        s.Commit();
+    }
+    EXPECT_EQ(ReadFileBytes(target), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(std::filesystem::path(target).parent_path())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST(FileLayer, MessagesOfTheRunTime) {
+    TBinaryFile f;
+    try {
+        f.Reset(TempDir() + "/absent.crl");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "File not found");
+        EXPECT_EQ(e.ErrorCode, 2);
+    }
+    std::string name = TempDir() + "/short.crl";
+    WriteFileBytes(name, "ab", 2);
+    f.Reset(name);
+    char buf[4];
+    try {
+        f.BlockRead(buf, 4);
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Message(), "Read beyond end of file");
+    }
+    EXPECT_EQ(InOutErrorText(77), "I/O error 77");
+    EXPECT_EQ(InOutErrorText(101), "Disk full");
+}
+
+TEST(FileLayer, ReplacingWriteKeepsOldFileUntilClose) {
+    std::string name = TempDir() + "/replace.crl";
+    WriteFileBytes(name, "keep", 4);
+    {
+        TBinaryFile f;
+        f.RewriteReplacing(name);
+        f.BlockWrite("lost", 4);
+        // destroyed without Close: the write is abandoned
+    }
+    EXPECT_EQ(ReadFileBytes(name), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    TBinaryFile f;
+    f.RewriteReplacing(name);
+    f.BlockWrite("done", 4);
+    f.Close();
+    EXPECT_EQ(ReadFileBytes(name), (std::vector<uint8_t>{'d', 'o', 'n', 'e'}));
+}

@@ -1,0 +1,85 @@
+// qvxlib: inspect, build, check and extract the QVX libraries from scripts.
+// Each library kind registers a KindHandler; main.cpp parses the command
+// line and dispatches.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvxlib {
+
+// Exit codes.
+enum : int { kOk = 0, kFailed = 1, kUsage = 2 };
+
+// Raised for command-line mistakes (exit 2, message on stderr).
+struct UsageError {
+    std::string message;
+};
+
+struct Args {
+    std::string command;                 // info, roundtrip, extract, create
+    std::vector<std::string> positional;  // after the command (create: kind first)
+    std::map<std::string, std::vector<std::string>> options;  // --name value (repeatable)
+    std::vector<std::string> flags;      // --json, --batch
+
+    bool Flag(const std::string& f) const;
+    std::optional<std::string> Option(const std::string& o) const;  // last given
+    const std::vector<std::string>& Options(const std::string& o) const;
+    int IntOption(const std::string& o, int def) const;  // UsageError when not a number
+};
+
+struct KindHandler {
+    std::string name;         // "hcl"
+    std::string description;  // one line for --help
+    // True when these first bytes (up to 64) are this kind's.
+    std::function<bool(const std::vector<uint8_t>& head)> detect;
+    std::function<int(const Args&, const std::string& file)> info;
+    std::function<int(const Args&, const std::string& in, const std::string& out)> roundtrip;
+    std::function<int(const Args&, const std::string& in, const std::string& dir)> extract;
+    // create <kind> OUT INPUT...
+    std::function<int(const Args&, const std::string& out, const std::vector<std::string>& inputs)> create;
+    std::string createUsage;  // e.g. "create hcl OUT PICTURE... [--name N]..."
+};
+
+// Registration from kind_*.cpp: static const bool r = RegisterKind({...});
+bool RegisterKind(KindHandler handler);
+const std::vector<KindHandler>& Kinds();
+const KindHandler* FindKind(const std::string& name);
+
+// A name made safe as a file name: letters, digits, '-', '_', '.', others '_';
+// never empty, never "." or "..".
+std::string SafeFileName(const std::string& name);
+// "<index>_<safe name><ext>", unique by the index.
+std::string ItemFileName(int index, const std::string& name, const std::string& ext);
+
+std::string Sha256Hex(const void* data, size_t size);
+
+// Minimal JSON writer with correct string escaping (bytes above 0x7F that
+// are not valid UTF-8 are written as \u00XX of their Latin-1 value).
+class Json {
+public:
+    Json& BeginObject();
+    Json& EndObject();
+    Json& BeginArray();
+    Json& EndArray();
+    Json& Key(const std::string& k);
+    Json& Str(const std::string& s);
+    Json& Int(int64_t v);
+    Json& Bool(bool v);
+    Json& Null();
+    const std::string& Text() const { return out_; }
+
+private:
+    void Sep();
+    std::string out_;
+    std::vector<bool> first_;
+    bool afterKey_ = false;
+};
+
+std::string JsonEscape(const std::string& s);
+
+}  // namespace qvxlib
