@@ -1,0 +1,76 @@
+// Top-level windows as the runtime and the DirectX stand-ins see them: a
+// client area to present into, activation, keyboard and mouse events.
+// Backends: a headless window whose events tests drive, and a real one
+// (a Qt window) created by the real backend.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "toolkit/graphics.h"
+
+namespace winsys {
+
+// Key identity as the platform reports it: the hardware scan code the
+// keyboard device turns into DIK_ codes (set 1, 0xE0-prefixed keys as
+// 0x80 | code), plus the Qt key for callers that want it.
+struct KeyEvent {
+    bool pressed = true;
+    uint8_t scanCode = 0;
+    int qtKey = 0;
+};
+
+enum class MouseButton { Left = 0, Right = 1, Middle = 2, X1 = 3 };
+
+struct MouseEvent {
+    enum Kind { Move, Press, Release, Wheel } kind = Move;
+    int x = 0, y = 0;    // client coordinates
+    int dx = 0, dy = 0;  // relative motion since the previous event
+    int wheel = 0;       // wheel delta, 120 a notch
+    MouseButton button = MouseButton::Left;
+};
+
+class Window;
+using HWND = Window*;
+
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual std::string ClassName() const = 0;
+    virtual std::string Caption() const = 0;
+    virtual int ClientWidth() const = 0;
+    virtual int ClientHeight() const = 0;
+    virtual void SetClientSize(int width, int height) = 0;
+    virtual bool IsActive() const = 0;
+    virtual bool IsMinimized() const = 0;
+    // Shows a frame in the client area: `frame` is painted into `dest`
+    // (client coordinates).
+    virtual void Present(const QImage& frame, const tk::TRect& dest) = 0;
+    // Client to screen coordinates.
+    virtual tk::TPoint ClientToScreen(tk::TPoint p) const = 0;
+
+    // Listeners; each returns an id for removal.
+    int OnKey(std::function<void(const KeyEvent&)> fn);
+    int OnMouse(std::function<void(const MouseEvent&)> fn);
+    int OnActivate(std::function<void(bool active)> fn);
+    void RemoveListener(int id);
+
+    // Backends call these to deliver events.
+    void DeliverKey(const KeyEvent& e);
+    void DeliverMouse(const MouseEvent& e);
+    void DeliverActivate(bool active);
+
+private:
+    struct Listener {
+        int id;
+        std::function<void(const KeyEvent&)> key;
+        std::function<void(const MouseEvent&)> mouse;
+        std::function<void(bool)> activate;
+    };
+    std::vector<Listener> listeners_;
+    int nextId_ = 1;
+};
+
+}  // namespace winsys
