@@ -1,11 +1,12 @@
-#include <QApplication>
-
+#include "slideshelf/ui/Application.h"
+#include "slideshelf/ui/Dialogs.h"
 #include "slideshelf/ui/Main.h"
+#include "slideshelf/ui/Program.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("QVX Intro Screens Library Editor");
-    TfrmMain form;
-    form.show();
+    slideshelf::TSlideshelfApplication app(argc, argv);
+    slideshelf::TQtDialogs dialogs;
+    std::unique_ptr<slideshelf::TProgram> program = slideshelf::StartProgram(dialogs);
+    program->frmMain->show();
     return app.exec();
 }

@@ -1,6 +1,722 @@
 #include "Main.h"
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle("QVX Intro Screens Library Editor");
-    resize(506, 374);
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <cstdlib>
+
+#include "About.h"
+#include "Application.h"
+#include "Controls.h"
+#include "EditLibPal.h"
+#include "Forms.h"
+#include "Rename.h"
+#include "toolkit/graphics.h"
+
+namespace slideshelf {
+
+namespace {
+
+constexpr int kStatusWidths[6] = {50, 50, 120, 110, 75, 50};
+
+QIcon Glyph(const char* name) {
+    return QIcon(QStringLiteral(":/slideshelf/icons/%1.png").arg(QLatin1String(name)));
 }
+
+QToolButton* MakeButton(QWidget* parent, const char* name, const char* glyph, const char* hint, int left, int top,
+                        bool flat) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setIcon(Glyph(glyph));
+    b->setIconSize(QSize(16, 16));
+    b->setToolTip(QLatin1String(hint));
+    b->setAutoRaise(flat);
+    b->setGeometry(left, top, 25, 25);
+    return b;
+}
+
+QAction* MakeAction(QMenu* menu, const char* name, const char* text) {
+    QAction* a = menu->addAction(QLatin1String(text));
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+// Runs `f` when the scope ends, also when an exception passes.
+template <class F>
+struct Finally {
+    F f;
+    ~Finally() { f(); }
+};
+template <class F>
+Finally(F) -> Finally<F>;
+
+}  // namespace
+
+// ---- Construction -------------------------------------------------------------------
+
+TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), libDialogs_(dialogs, this), library_(&libDialogs_) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("QVX Intro Screens Library Editor"));
+    setWindowIcon(Glyph("program"));
+    setFont(FormFont());
+    resize(506, 374);
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    setCentralWidget(central);
+
+    BuildMenus();
+    BuildToolBar(central);
+    BuildBody(central);
+    BuildStatusBar();
+    FormCreate();
+    Wire();
+}
+
+TfrmMain::~TfrmMain() { FormDestroy(); }
+
+void TfrmMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    File1 = bar->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    mnuNewLib = MakeAction(File1, "mnuNewLib", "&New Library...");
+    File1->addSeparator();
+    mnuOpenLib = MakeAction(File1, "mnuOpenLib", "&Open Library...");
+    mnuSaveLib = MakeAction(File1, "mnuSaveLib", "&Save Library");
+    mnuSaveLibAs = MakeAction(File1, "mnuSaveLibAs", "Save Library &As...");
+    File1->addSeparator();
+    Exit1 = MakeAction(File1, "Exit1", "E&xit");
+
+    Library1 = bar->addMenu(QStringLiteral("&Library"));
+    Library1->setObjectName(QStringLiteral("Library1"));
+    ViewPalette1 = MakeAction(Library1, "ViewPalette1", "&Edit Palette...");
+    BlackPalette1 = MakeAction(Library1, "BlackPalette1", "Black Palette");
+    Library1->addSeparator();
+    mnuAddImage = MakeAction(Library1, "mnuAddImage", "&Add Image");
+    mnuAddImage->setEnabled(false);
+    mnuRemoveImage = MakeAction(Library1, "mnuRemoveImage", "&Remove Image");
+    mnuRemoveImage->setEnabled(false);
+
+    Bitmap1 = bar->addMenu(QStringLiteral("&Bitmap"));
+    Bitmap1->setObjectName(QStringLiteral("Bitmap1"));
+    mnuOpenBitmap = MakeAction(Bitmap1, "mnuOpenBitmap", "&Open...");
+    BatchAdd1 = MakeAction(Bitmap1, "BatchAdd1", "&Batch Add...");
+    Bitmap1->addSeparator();
+    mnuEditBmpPal = MakeAction(Bitmap1, "mnuEditBmpPal", "&Edit Palette...");
+    mnuEditBmpPal->setEnabled(false);
+
+    Options1 = bar->addMenu(QStringLiteral("&Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    mnuStretch = MakeAction(Options1, "mnuStretch", "&Stretch Image");
+    mnuStretch->setCheckable(true);
+    mnuStretch->setChecked(true);
+
+    Help1 = bar->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    mnuAbout = MakeAction(Help1, "mnuAbout", "&About...");
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Remove1 = MakeAction(PopupMenu1, "Remove1", "R&ename...");
+    PopupMenu1->addSeparator();
+    Remove2 = MakeAction(PopupMenu1, "Remove2", "&Remove");
+}
+
+void TfrmMain::BuildToolBar(QWidget* central) {
+    auto* column = static_cast<QVBoxLayout*>(central->layout());
+    auto line = [&](const char* name) {
+        auto* f = new QFrame(central);
+        f->setObjectName(QLatin1String(name));
+        f->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+        f->setFixedHeight(2);
+        column->addWidget(f);
+        return f;
+    };
+    Bevel1 = line("Bevel1");
+
+    Panel1 = new QWidget(central);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(28);
+    column->addWidget(Panel1);
+
+    SpeedButton1 = MakeButton(Panel1, "SpeedButton1", "new", "New Image Library", 3, 1, true);
+    sbOpenLib = MakeButton(Panel1, "sbOpenLib", "open", "Open Image Library", 28, 1, true);
+    sbSaveLib = MakeButton(Panel1, "sbSaveLib", "save", "Save Image Library", 53, 1, true);
+    sbEditPal = MakeButton(Panel1, "sbEditPal", "palette", "Edit Image Library Palette", 78, 1, true);
+    Bevel3 = new QFrame(Panel1);
+    Bevel3->setObjectName(QStringLiteral("Bevel3"));
+    Bevel3->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    Bevel3->setGeometry(109, 2, 2, 24);
+    sbOpenBitmap = MakeButton(Panel1, "sbOpenBitmap", "openbitmap", "Open Bitmap Image", 115, 1, true);
+    sbBmpPal = MakeButton(Panel1, "sbBmpPal", "bitmappalette", "Edit Bitmap Palette", 140, 1, true);
+    sbBmpPal->setEnabled(false);
+
+    ComboBox1 = new QComboBox(Panel1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setToolTip(QStringLiteral("Transition Effect"));
+    for (const char* name : TransitionNames) ComboBox1->addItem(QLatin1String(name));
+    ComboBox1->setMaxVisibleItems(12);
+    ComboBox1->setGeometry(170, 3, 145, 22);
+
+    SpeedSpin = new TSpinEdit(Panel1);
+    SpeedSpin->setObjectName(QStringLiteral("SpeedSpin"));
+    SpeedSpin->setToolTip(QStringLiteral("Set Transition Speed"));
+    SpeedSpin->SetRange(1, 100);
+    SpeedSpin->SetValue(5);
+    SpeedSpin->setGeometry(321, 3, 45, 22);
+
+    HoldSpin = new TSpinEdit(Panel1);
+    HoldSpin->setObjectName(QStringLiteral("HoldSpin"));
+    HoldSpin->setToolTip(QStringLiteral("Set Time To Hold Slide"));
+    HoldSpin->SetRange(0, 100);
+    HoldSpin->SetValue(0);
+    HoldSpin->setGeometry(371, 3, 43, 22);
+
+    Bevel2 = line("Bevel2");
+}
+
+void TfrmMain::BuildBody(QWidget* central) {
+    auto* body = new QWidget(central);
+    body->setObjectName(QStringLiteral("Body"));
+    auto* row = new QHBoxLayout(body);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    static_cast<QVBoxLayout*>(central->layout())->addWidget(body, 1);
+
+    Panel2 = new QWidget(body);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedWidth(123);
+    auto* left = new QVBoxLayout(Panel2);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    row->addWidget(Panel2);
+
+    Panel3 = new QLabel(QStringLiteral("Images"), Panel2);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel3->setAlignment(Qt::AlignCenter);
+    Panel3->setFixedHeight(19);
+    left->addWidget(Panel3);
+
+    Images = new TListBox(Panel2);
+    Images->setObjectName(QStringLiteral("Images"));
+    Images->SetItemHeight(13);
+    Images->setContextMenuPolicy(Qt::CustomContextMenu);
+    left->addWidget(Images, 1);
+
+    Panel4 = new QWidget(Panel2);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->setFixedHeight(76);
+    left->addWidget(Panel4);
+    BtnAddImage = MakeButton(Panel4, "BtnAddImage", "add", "Add Current Image To Library", 14, 12, false);
+    BtnAddImage->setEnabled(false);
+    BtnRemoveImage =
+        MakeButton(Panel4, "BtnRemoveImage", "remove", "Remove Current Image From Library", 45, 12, false);
+    BtnRemoveImage->setEnabled(false);
+    SpeedButton2 = MakeButton(Panel4, "SpeedButton2", "update", "Update Transition Properties", 76, 11, false);
+    BtnMoveImageDown = MakeButton(Panel4, "BtnMoveImageDown", "down", "Move Current Slide Down One", 29, 39, false);
+    BtnMoveImageUp = MakeButton(Panel4, "BtnMoveImageUp", "up", "Move Current Slide Up One", 60, 39, false);
+    ProgressBar1 = new QProgressBar(Panel4);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setGeometry(0, 76 - 9, 123, 9);
+
+    Panel5 = new QFrame(body);
+    Panel5->setObjectName(QStringLiteral("Panel5"));
+    Panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* pic = new QVBoxLayout(Panel5);
+    const int fw = Panel5->frameWidth();
+    pic->setContentsMargins(fw, fw, fw, fw);
+    PaintBox1 = new TPaintBox(Panel5);
+    PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
+    pic->addWidget(PaintBox1);
+    row->addWidget(Panel5, 1);
+}
+
+void TfrmMain::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 6; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        if (i < 5) {
+            panel->setFixedWidth(kStatusWidths[i]);
+            bar->addWidget(panel);
+        } else {
+            // The last panel takes the rest of the bar, so its text is not cut.
+            panel->setMinimumWidth(kStatusWidths[i]);
+            bar->addWidget(panel, 1);
+        }
+        StatusPanels.push_back(panel);
+    }
+}
+
+void TfrmMain::Wire() {
+    auto on = [this](QAction* a, void (TfrmMain::*handler)()) {
+        connect(a, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
+    };
+    auto onButton = [this](QToolButton* b, void (TfrmMain::*handler)()) {
+        connect(b, &QToolButton::clicked, this, Guarded([this, handler] { (this->*handler)(); }));
+    };
+    on(mnuNewLib, &TfrmMain::mnuNewLibClick);
+    on(mnuOpenLib, &TfrmMain::mnuOpenLibClick);
+    on(mnuSaveLib, &TfrmMain::mnuSaveLibClick);
+    on(mnuSaveLibAs, &TfrmMain::mnuSaveLibAsClick);
+    on(Exit1, &TfrmMain::Exit1Click);
+    on(ViewPalette1, &TfrmMain::ViewPalette1Click);
+    on(BlackPalette1, &TfrmMain::BlackPalette1Click);
+    on(mnuAddImage, &TfrmMain::mnuAddImageClick);
+    on(mnuRemoveImage, &TfrmMain::btnRemoveImageClick);
+    on(mnuOpenBitmap, &TfrmMain::mnuOpenBitmapClick);
+    on(BatchAdd1, &TfrmMain::BatchAdd1Click);
+    on(mnuEditBmpPal, &TfrmMain::mnuEditBmpPalClick);
+    on(mnuStretch, &TfrmMain::mnuStretchClick);
+    on(mnuAbout, &TfrmMain::mnuAboutClick);
+    on(Remove1, &TfrmMain::Remove1Click);
+    on(Remove2, &TfrmMain::btnRemoveImageClick);
+
+    onButton(SpeedButton1, &TfrmMain::mnuNewLibClick);
+    onButton(sbOpenLib, &TfrmMain::mnuOpenLibClick);
+    onButton(sbSaveLib, &TfrmMain::mnuSaveLibClick);
+    onButton(sbEditPal, &TfrmMain::ViewPalette1Click);
+    onButton(sbOpenBitmap, &TfrmMain::mnuOpenBitmapClick);
+    onButton(sbBmpPal, &TfrmMain::mnuEditBmpPalClick);
+    onButton(BtnAddImage, &TfrmMain::mnuAddImageClick);
+    onButton(BtnRemoveImage, &TfrmMain::btnRemoveImageClick);
+    onButton(SpeedButton2, &TfrmMain::SpeedButton2Click);
+    onButton(BtnMoveImageDown, &TfrmMain::BtnMoveImageDownClick);
+    onButton(BtnMoveImageUp, &TfrmMain::BtnMoveImageUpClick);
+
+    // The user's choice only: setting the item from code runs nothing.
+    connect(ComboBox1, &QComboBox::activated, this, Guarded([this] { ComboBox1Change(); }));
+    connect(SpeedSpin, &QLineEdit::textChanged, this, Guarded([this] { SpeedSpinChange(); }));
+    connect(HoldSpin, &QLineEdit::textChanged, this, Guarded([this] { HoldSpinChange(); }));
+    connect(Images, &TListBox::Click, this, Guarded([this] { ImagesClick(); }));
+    connect(Images, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(Images->viewport()->mapToGlobal(pos)); });
+    PaintBox1->OnPaint = [this](tk::TCanvas& c) { PaintBox1Paint(c); };
+}
+
+// ---- Lifecycle ----------------------------------------------------------------------
+
+void TfrmMain::FormCreate() {
+    bitmapInfo_.reset();
+    pixels_.clear();
+    bitmapInfoSize_ = 0;
+    pixelSize_ = 0;
+    transIndex_ = 0;
+    transEnabled_ = false;
+    display_ = tk::TBitmap();
+    curSpeed_ = 5;
+    curTransition_ = 0;
+    curHold_ = 0;
+    ResetLibrary();
+}
+
+void TfrmMain::FormDestroy() {
+    DiscardBitmap();
+    display_ = tk::TBitmap();
+    library_.SetDialogs(nullptr);
+    library_.ResetLibrary();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    // 506 x 374 outside, frame included, in the middle of the screen.
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(506 - frame.left() - frame.right(), 374 - frame.top() - frame.bottom());
+    if (QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        move(area.left() + (area.width() - 506) / 2, area.top() + (area.height() - 374) / 2);
+    }
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) RunGuarded([this] { FormActivate(); });
+}
+
+void TfrmMain::FormActivate() {
+    // Only the list's text: the current transition keeps its value.
+    ComboBox1->setCurrentIndex(0);
+}
+
+// ---- Status bar and picture ---------------------------------------------------------
+
+QString TfrmMain::PanelText(int panel) const { return StatusPanels.at(static_cast<size_t>(panel))->text(); }
+
+void TfrmMain::SetPanel(int panel, const QString& text) { StatusPanels.at(static_cast<size_t>(panel))->setText(text); }
+
+void TfrmMain::ClearPanels() {
+    for (int i = 0; i < 5; ++i) SetPanel(i, QString());
+}
+
+void TfrmMain::RepaintPicture() { PaintBox1->repaint(); }
+
+void TfrmMain::PaintBox1Paint(tk::TCanvas& canvas) {
+    const tk::TRect all = tk::Rect(0, 0, PaintBox1->width(), PaintBox1->height());
+    if (!batchMode_) {
+        canvas.Brush.Color = tk::clBlack;
+        canvas.Brush.Style = tk::TBrushStyle::bsDiagCross;
+        canvas.FillRect(all);
+    }
+    if (display_.Empty()) return;
+    if (mnuStretch->isChecked())
+        canvas.StretchDraw(all, display_);
+    else
+        canvas.Draw(0, 0, display_);
+}
+
+void TfrmMain::mnuStretchClick() {
+    // The action flips its own check mark when chosen.
+    RepaintPicture();
+}
+
+void TfrmMain::EnableBitmapCommands(bool add, bool palette) {
+    BtnAddImage->setEnabled(add);
+    mnuAddImage->setEnabled(add);
+    mnuEditBmpPal->setEnabled(palette);
+    sbBmpPal->setEnabled(palette);
+}
+
+// ---- Library ------------------------------------------------------------------------
+
+void TfrmMain::ResetLibrary() {
+    library_.ResetLibrary();
+    Images->clear();
+    ClearPanels();
+    mnuEditBmpPal->setEnabled(false);
+    sbBmpPal->setEnabled(false);
+}
+
+void TfrmMain::FreeSlide(int index) { library_.FreeSlide(index); }
+
+void TfrmMain::FillListFromLibrary() {
+    Images->clear();
+    for (int i = 0; i < library_.SlideCount(); ++i) {
+        const TIntroSlide* s = library_.Slide(i);
+        const std::string name = s ? s->NameText() : std::string();
+        Images->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+}
+
+void TfrmMain::OpenLibrary() {
+    // The library asks for the file and reads it; once a file was chosen it
+    // was emptied first, so the window follows it, also when reading fails.
+    auto follow = [this] {
+        if (!libDialogs_.OpenChosen()) return;
+        Images->clear();
+        ClearPanels();
+        mnuEditBmpPal->setEnabled(false);
+        sbBmpPal->setEnabled(false);
+        FillListFromLibrary();
+    };
+    try {
+        library_.OpenLibrary();
+    } catch (...) {
+        follow();
+        throw;
+    }
+    follow();
+}
+
+void TfrmMain::SaveLibrary() { library_.SaveLibrary(); }
+
+void TfrmMain::mnuNewLibClick() {
+    ResetLibrary();
+    Images->clear();
+    display_ = tk::TBitmap();
+    RepaintPicture();
+}
+
+void TfrmMain::mnuOpenLibClick() { OpenLibrary(); }
+
+void TfrmMain::mnuSaveLibClick() { SaveLibrary(); }
+
+void TfrmMain::mnuSaveLibAsClick() {
+    // The dialog always runs; cancelling it keeps the name the library had.
+    const std::string previous = library_.FileName();
+    library_.SetFileName(std::string());
+    bool saved = false;
+    try {
+        saved = library_.SaveLibrary();
+    } catch (...) {
+        if (library_.FileName().empty()) library_.SetFileName(previous);
+        throw;
+    }
+    if (!saved) library_.SetFileName(previous);
+}
+
+void TfrmMain::Exit1Click() {
+    close();
+    QCoreApplication::quit();
+}
+
+void TfrmMain::mnuAboutClick() {
+    TAboutBox box(this);
+    dialogs_.Execute(box);
+}
+
+// ---- Slides -------------------------------------------------------------------------
+
+void TfrmMain::DiscardBitmap() {
+    bitmapInfo_.reset();
+    bitmapInfoSize_ = 0;
+    pixels_.clear();
+    pixels_.shrink_to_fit();
+    pixelSize_ = 0;
+    display_ = tk::TBitmap();
+    transIndex_ = 0;
+    transEnabled_ = false;
+}
+
+void TfrmMain::ShowSlide(int index) {
+    DiscardBitmap();
+    // There is no current bitmap from here on, so nothing may add it or
+    // edit its palette.
+    EnableBitmapCommands(false, false);
+    RepaintPicture();
+    const TIntroSlide* slide = library_.Slide(index);
+    if (!slide) return;
+    std::unique_ptr<bmputil::TBitmapInfo> info = SlideBitmapInfo(*slide, library_.Palette());
+    bmputil::AssignDIB(display_, *info, slide->Pixels);
+    SetPanel(0, QStringLiteral("W=%1").arg(display_.Width()));
+    SetPanel(1, QStringLiteral("H=%1").arg(display_.Height()));
+    SetPanel(2, Images->item(index) ? Images->item(index)->text() : QString());
+    // A transition number without an item shows no text.
+    SetPanel(3, slide->Transition < ComboBox1->count() ? ComboBox1->itemText(slide->Transition) : QString());
+    SetPanel(4, QStringLiteral("Speed =%1(s)").arg(slide->Speed));
+    SetPanel(5, QStringLiteral("Hold =%1(s)").arg(slide->Hold));
+    info.reset();
+    RepaintPicture();
+}
+
+void TfrmMain::ImagesClick() {
+    const int index = Images->ItemIndex();
+    if (index < 0) return;
+    ShowSlide(index);
+    mnuRemoveImage->setEnabled(true);
+    BtnRemoveImage->setEnabled(true);
+    const TIntroSlide* slide = library_.Slide(index);
+    if (!slide) return;
+    // Out of the list's range: no item is selected.
+    ComboBox1->setCurrentIndex(slide->Transition < ComboBox1->count() ? slide->Transition : -1);
+    SpeedSpin->SetValue(slide->Speed);
+    HoldSpin->SetValue(slide->Hold);
+}
+
+void TfrmMain::btnRemoveImageClick() {
+    const int index = Images->ItemIndex();
+    if (index < 0) return;
+    BtnRemoveImage->setEnabled(false);
+    mnuRemoveImage->setEnabled(false);
+    FreeSlide(index);
+    display_ = tk::TBitmap();
+    RepaintPicture();
+    ClearPanels();
+    delete Images->takeItem(index);
+    Images->SetItemIndex(-1);
+    library_.RemoveSlide(index);
+}
+
+void TfrmMain::BtnMoveImageUpClick() {
+    const int i = Images->ItemIndex();
+    if (i <= 0) return;
+    library_.MoveSlide(i, i - 1);
+    QListWidgetItem* item = Images->takeItem(i);
+    Images->insertItem(i - 1, item);
+    Images->SetItemIndex(i - 1);
+}
+
+void TfrmMain::BtnMoveImageDownClick() {
+    const int i = Images->ItemIndex();
+    if (i < 0 || i >= Images->count() - 1) return;
+    library_.MoveSlide(i, i + 1);
+    QListWidgetItem* item = Images->takeItem(i);
+    Images->insertItem(i + 1, item);
+    Images->SetItemIndex(i + 1);
+}
+
+void TfrmMain::Remove1Click() {
+    const int index = Images->ItemIndex();
+    if (index < 0) return;
+    if (!frmRename_) {
+        frmRename_ = new TfrmRename(this);
+    }
+    frmRename_->Edit1->setText(Images->item(index)->text());
+    if (dialogs_.Execute(*frmRename_) != QDialog::Accepted) return;
+    // Names are one byte a character; the list shows what is stored.
+    const QByteArray bytes = frmRename_->Edit1->text().left(8).toLatin1();
+    library_.RenameSlide(index, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const TIntroSlide* slide = library_.Slide(index);
+    const std::string stored = slide ? slide->NameText() : std::string(bytes.constData());
+    Images->item(index)->setText(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    Images->SetItemIndex(index);
+}
+
+void TfrmMain::SpeedButton2Click() {
+    const int index = Images->ItemIndex();
+    const TIntroSlide* slide = library_.Slide(index);
+    if (index < 0 || !slide) return;
+    TSlideProps props;
+    props.Speed = SpeedSpin->Value();
+    props.Hold = HoldSpin->Value();
+    // With no item chosen in the list the slide keeps its transition.
+    const int t = ComboBox1->currentIndex();
+    props.Transition = t >= 0 ? static_cast<uint8_t>(t) : slide->Transition;
+    library_.SetSlideProperties(index, props);
+}
+
+void TfrmMain::ComboBox1Change() {
+    const int t = ComboBox1->currentIndex();
+    if (t < 0) return;
+    curTransition_ = static_cast<uint8_t>(t);
+    SetPanel(3, ComboBox1->itemText(t));
+}
+
+void TfrmMain::SpeedSpinChange() {
+    curSpeed_ = SpeedSpin->Value();
+    SetPanel(4, QStringLiteral("Speed =%1(s)").arg(curSpeed_));
+}
+
+void TfrmMain::HoldSpinChange() {
+    curHold_ = HoldSpin->Value();
+    SetPanel(5, QStringLiteral("Hold = %1(s)").arg(curHold_));
+}
+
+// ---- Bitmaps ------------------------------------------------------------------------
+
+void TfrmMain::ReadBitmap(const QString& file) {
+    size_t pixelSize = 0, infoSize = 0;
+    bmputil::ReadBitmapFile(LocalFileName(file), bitmapInfo_, pixels_, pixelSize, infoSize);
+    pixelSize_ = static_cast<uint32_t>(pixelSize);
+    bitmapInfoSize_ = static_cast<uint32_t>(infoSize);
+    bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
+}
+
+void TfrmMain::mnuOpenBitmapClick() {
+    const QString file = dialogs_.OpenFile(this, BitmapOpenDialog());
+    if (file.isEmpty()) return;
+    DiscardBitmap();
+    RepaintPicture();
+    ReadBitmap(file);
+    EnableBitmapCommands(true, true);
+    RepaintPicture();
+    SetPanel(0, QStringLiteral("W=%1").arg(display_.Width()));
+    SetPanel(1, QStringLiteral("H=%1").arg(display_.Height()));
+    SetPanel(2, file);
+    SetPanel(3, ComboBox1->currentText());
+    SetPanel(4, QStringLiteral("Speed =%1(s)").arg(SpeedSpin->Value()));
+    SetPanel(5, QStringLiteral("Hold = %1(s)").arg(HoldSpin->Value()));
+}
+
+void TfrmMain::mnuAddImageClick() {
+    // Nothing to add once the bitmap was discarded (a slide was shown).
+    if (!HasBitmap()) return;
+    batchMode_ = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Finally done{[this] {
+        QApplication::restoreOverrideCursor();
+        EnableBitmapCommands(false, false);
+    }};
+    AddCurrentImage();
+}
+
+void TfrmMain::AddCurrentImage() {
+    if (!bitmapInfo_) return;
+    const std::string name = SlideNameFromPath(PanelText(2).toStdString());
+    TSlideProps props;
+    props.Transition = curTransition_;
+    props.Speed = curSpeed_;
+    props.Hold = curHold_;
+    const int height = std::abs(bitmapInfo_->bmiHeader.biHeight);
+    ProgressBar1->setRange(0, height);
+    ProgressBar1->setValue(0);
+    const std::optional<uint8_t> transparent = transEnabled_ ? std::optional<uint8_t>(transIndex_) : std::nullopt;
+    // The slide joins the library only once it is complete, so a failure
+    // part-way leaves neither a list entry nor a count without a slide.
+    int index = 0;
+    try {
+        index = library_.AddBitmap(name, *bitmapInfo_, pixels_, props, transparent,
+                                   [this](int) { ProgressBar1->setValue(ProgressBar1->value() + 1); });
+    } catch (...) {
+        ProgressBar1->setValue(0);
+        throw;
+    }
+    const std::string stored = library_.Slide(index)->NameText();
+    Images->addItem(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    ProgressBar1->setValue(0);
+    BtnRemoveImage->setEnabled(true);
+    Images->SetItemIndex(index);
+    if (!batchMode_) ShowSlide(index);
+}
+
+void TfrmMain::BatchAdd1Click() {
+    batchMode_ = true;
+    Finally done{[this] { batchMode_ = false; }};
+    const QStringList files = dialogs_.OpenFiles(this, BitmapOpenDialog());
+    if (files.isEmpty()) return;
+    RepaintPicture();
+    for (const QString& file : files) {
+        DiscardBitmap();
+        ReadBitmap(file);
+        RepaintPicture();
+        SetPanel(0, QStringLiteral("W=%1").arg(display_.Width()));
+        SetPanel(1, QStringLiteral("H=%1").arg(display_.Height()));
+        SetPanel(2, file);
+        // Colour index 0 of every bitmap of a batch is transparent.
+        transIndex_ = 0;
+        transEnabled_ = true;
+        AddCurrentImage();
+    }
+}
+
+// ---- Palettes -----------------------------------------------------------------------
+
+void TfrmMain::ViewPalette1Click() {
+    TfrmEditLibPal dlg(dialogs_, this);
+    dlg.Palette = library_.Palette();
+    if (dialogs_.Execute(dlg) == QDialog::Accepted) library_.Palette() = dlg.Palette;
+}
+
+void TfrmMain::mnuEditBmpPalClick() {
+    // Nothing to edit once the bitmap was discarded (a slide was shown).
+    if (!bitmapInfo_) return;
+    TfrmEditBmpPal dlg(dialogs_, this);
+    bmputil::ColorTableToPalette(dlg.Palette, *bitmapInfo_);
+    dlg.TransIndex = transIndex_;
+    dlg.CheckBox1->setChecked(transEnabled_);
+    if (dialogs_.Execute(dlg) != QDialog::Accepted) return;
+    transIndex_ = dlg.TransIndex;
+    transEnabled_ = dlg.CheckBox1->isChecked();
+    bmputil::PaletteToColorTable(dlg.Palette, *bitmapInfo_);
+    bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
+    RepaintPicture();
+}
+
+void TfrmMain::BlackPalette1Click() {
+    if (dialogs_.Confirm(this, QStringLiteral("Confirm"), QStringLiteral("Clear the palette")))
+        bmputil::ResetPalette(library_.Palette(), false);
+}
+
+}  // namespace slideshelf

@@ -1,10 +1,185 @@
-// Main window of the intro screens library editor.
+// Main window of the intro screens library editor: the slide list on the
+// left, the current picture on the right, the tool bar with the transition,
+// speed and hold controls, and every menu and button command.
 #pragma once
 
 #include <QMainWindow>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Dialogs.h"
+#include "bmputil/bmputil.h"
+#include "slideshelf/model/introlib.h"
+#include "toolkit/picture.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+
+namespace slideshelf {
+
+class TfrmRename;
+class TListBox;
+class TPaintBox;
+class TSpinEdit;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    explicit TfrmMain(IDialogs& dialogs, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The rename dialog lives for the whole run; program start makes it
+    // after the main window.
+    void SetRenameDialog(TfrmRename* dialog) { frmRename_ = dialog; }
+
+    // The library: header with the palette, file name, slides (list order).
+    TIntroLibrary& Library() { return library_; }
+
+    // Current bitmap: the 8-bit picture loaded last, until discarded.
+    bool HasBitmap() const { return bitmapInfo_ != nullptr; }
+    const bmputil::TBitmapInfo* BitmapInfo() const { return bitmapInfo_.get(); }
+    const std::vector<uint8_t>& BitmapPixels() const { return pixels_; }
+    uint8_t TransparentIndex() const { return transIndex_; }
+    bool TransparentEnabled() const { return transEnabled_; }
+    bool BatchMode() const { return batchMode_; }
+    // What the next added slide gets.
+    uint8_t CurrentTransition() const { return curTransition_; }
+    int32_t CurrentSpeed() const { return curSpeed_; }
+    int32_t CurrentHold() const { return curHold_; }
+    // What the picture area shows.
+    const tk::TBitmap& DisplayPicture() const { return display_; }
+
+    QString PanelText(int panel) const;
+
+    // ---- Controls ----
+    QFrame* Bevel1;
+    QFrame* Bevel2;
+    QWidget* Panel1;
+    QToolButton* SpeedButton1;
+    QToolButton* sbOpenLib;
+    QToolButton* sbSaveLib;
+    QToolButton* sbEditPal;
+    QFrame* Bevel3;
+    QToolButton* sbOpenBitmap;
+    QToolButton* sbBmpPal;
+    QComboBox* ComboBox1;
+    TSpinEdit* SpeedSpin;
+    TSpinEdit* HoldSpin;
+    QWidget* Panel2;
+    QLabel* Panel3;  // the "Images" caption bar
+    TListBox* Images;
+    QWidget* Panel4;  // the button panel
+    QToolButton* BtnAddImage;
+    QToolButton* BtnRemoveImage;
+    QToolButton* SpeedButton2;
+    QToolButton* BtnMoveImageDown;
+    QToolButton* BtnMoveImageUp;
+    QProgressBar* ProgressBar1;
+    QFrame* Panel5;  // the sunken picture panel
+    TPaintBox* PaintBox1;
+    std::vector<QLabel*> StatusPanels;
+
+    // ---- Menus ----
+    QMenu* File1;
+    QAction* mnuNewLib;
+    QAction* mnuOpenLib;
+    QAction* mnuSaveLib;
+    QAction* mnuSaveLibAs;
+    QAction* Exit1;
+    QMenu* Library1;
+    QAction* ViewPalette1;
+    QAction* BlackPalette1;
+    QAction* mnuAddImage;
+    QAction* mnuRemoveImage;
+    QMenu* Bitmap1;
+    QAction* mnuOpenBitmap;
+    QAction* BatchAdd1;
+    QAction* mnuEditBmpPal;
+    QMenu* Options1;
+    QAction* mnuStretch;
+    QMenu* Help1;
+    QAction* mnuAbout;
+    QMenu* PopupMenu1;
+    QAction* Remove1;
+    QAction* Remove2;
+
+    // ---- Handlers ----
+    void FormActivate();
+    void mnuNewLibClick();
+    void mnuOpenLibClick();
+    void mnuSaveLibClick();
+    void mnuSaveLibAsClick();
+    void Exit1Click();
+    void ImagesClick();
+    void btnRemoveImageClick();
+    void BtnMoveImageUpClick();
+    void BtnMoveImageDownClick();
+    void Remove1Click();
+    void SpeedButton2Click();
+    void ComboBox1Change();
+    void SpeedSpinChange();
+    void HoldSpinChange();
+    void PaintBox1Paint(tk::TCanvas& canvas);
+    void mnuStretchClick();
+    void mnuAboutClick();
+    void mnuOpenBitmapClick();
+    void mnuAddImageClick();
+    void BatchAdd1Click();
+    void ViewPalette1Click();
+    void mnuEditBmpPalClick();
+    void BlackPalette1Click();
+
+    // ---- Internal operations ----
+    void ResetLibrary();
+    void FreeSlide(int index);
+    void SaveLibrary();
+    void OpenLibrary();
+    void DiscardBitmap();
+    void ShowSlide(int index);
+    void AddCurrentImage();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolBar(QWidget* central);
+    void BuildBody(QWidget* central);
+    void BuildStatusBar();
+    void Wire();
+    void FormCreate();
+    void FormDestroy();
+    void SetPanel(int panel, const QString& text);
+    void ClearPanels();                  // panels 0 to 4
+    void ReadBitmap(const QString& file);  // ReadBitmapFile and AssignDIB
+    void FillListFromLibrary();
+    void EnableBitmapCommands(bool add, bool palette);
+    void RepaintPicture();
+
+    IDialogs& dialogs_;
+    TLibraryDialogs libDialogs_;
+    TIntroLibrary library_;
+    TfrmRename* frmRename_ = nullptr;
+
+    std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;
+    uint32_t bitmapInfoSize_ = 0;
+    std::vector<uint8_t> pixels_;
+    uint32_t pixelSize_ = 0;
+    uint8_t transIndex_ = 0;
+    bool transEnabled_ = false;
+    bool batchMode_ = false;
+    uint8_t curTransition_ = 0;
+    int32_t curSpeed_ = 5;
+    int32_t curHold_ = 0;
+    tk::TBitmap display_;
+    bool placed_ = false;
 };
+
+}  // namespace slideshelf

@@ -1,0 +1,122 @@
+#include "Dialogs.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace slideshelf {
+
+QStringList QtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        // The description already names its patterns ("Bitmap Files (*.BMP)");
+        // Qt takes the patterns from the parentheses, so give it the real ones.
+        QString name = parts[i];
+        const qsizetype paren = name.lastIndexOf('(');
+        if (paren > 0) name = name.left(paren).trimmed();
+        out << QStringLiteral("%1 (%2)").arg(name, QString(parts[i + 1]).replace(';', ' '));
+    }
+    return out;
+}
+
+namespace {
+
+void Prepare(QFileDialog& dlg, const TFileDialogSpec& spec) {
+    dlg.setWindowTitle(spec.Title);
+    // Qt's own dialog: its filters ignore letter case, so "*.BMP" also
+    // lists "picture.bmp", as users of this format expect.
+    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+    dlg.setNameFilters(QtNameFilters(spec.Filter));
+    if (!spec.DefaultExt.isEmpty()) dlg.setDefaultSuffix(spec.DefaultExt);
+    // An initial name that is only a pattern ("*.BMP") is the filter again;
+    // the name box starts empty.
+    if (!spec.InitialName.isEmpty() && !spec.InitialName.contains('*')) dlg.selectFile(spec.InitialName);
+}
+
+}  // namespace
+
+QString TQtDialogs::OpenFile(QWidget* parent, const TFileDialogSpec& spec) {
+    QFileDialog dlg(parent);
+    Prepare(dlg, spec);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+    return dlg.selectedFiles().first();
+}
+
+QStringList TQtDialogs::OpenFiles(QWidget* parent, const TFileDialogSpec& spec) {
+    QFileDialog dlg(parent);
+    Prepare(dlg, spec);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.selectedFiles();
+}
+
+QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogSpec& spec) {
+    QFileDialog dlg(parent);
+    Prepare(dlg, spec);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+    return dlg.selectedFiles().first();
+}
+
+void TQtDialogs::ShowError(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+}
+
+bool TQtDialogs::Confirm(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<QColor> TQtDialogs::ChooseColor(QWidget* parent, const QColor& initial) {
+    // Qt's dialog always shows the custom colours; no alpha channel, so
+    // only solid colours come back.
+    QColor c = QColorDialog::getColor(initial, parent, QString(), QColorDialog::DontUseNativeDialog);
+    if (!c.isValid()) return std::nullopt;
+    return c;
+}
+
+int TQtDialogs::Execute(QDialog& dialog) { return dialog.exec(); }
+
+// ---- The library's dialogs ---------------------------------------------------------
+
+std::string LocalFileName(const QString& name) {
+    const QByteArray bytes = QFile::encodeName(name);
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::optional<std::string> TLibraryDialogs::SaveFileName() {
+    const QString name = dialogs_.SaveFile(parent_, LibrarySaveDialog());
+    if (name.isEmpty()) return std::nullopt;
+    return LocalFileName(name);
+}
+
+std::optional<std::string> TLibraryDialogs::OpenFileName() {
+    const QString name = dialogs_.OpenFile(parent_, LibraryOpenDialog());
+    openChosen_ = !name.isEmpty();
+    if (!openChosen_) return std::nullopt;
+    return LocalFileName(name);
+}
+
+void TLibraryDialogs::ShowError(const std::string& message) {
+    dialogs_.ShowError(parent_, QStringLiteral("Error"), QString::fromStdString(message));
+}
+
+TFileDialogSpec BitmapOpenDialog() {
+    return {"Open Bitmap", "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*", "*.BMP", "BMP", true};
+}
+
+TFileDialogSpec LibrarySaveDialog() {
+    return {"Save Image Library", "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*", "*.CRL", "CRL", false};
+}
+
+TFileDialogSpec LibraryOpenDialog() {
+    return {"Open Image Library", "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*", "*.CRL", "CRL", true};
+}
+
+}  // namespace slideshelf

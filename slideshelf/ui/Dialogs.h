@@ -1,0 +1,88 @@
+// Every file dialog, message box, colour dialog and modal window the editor
+// opens goes through IDialogs. The program binds it to the real Qt dialogs
+// (TQtDialogs); tests bind scripted answers.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+#include "slideshelf/model/introlib.h"
+
+class QDialog;
+class QWidget;
+
+namespace slideshelf {
+
+// A common file dialog as the editor describes it. The filter is written
+// "Name|*.EXT|Other|*.*"; matching ignores letter case.
+struct TFileDialogSpec {
+    QString Title;
+    QString Filter;
+    QString InitialName;   // "*.CRL": only a pattern, so the dialog starts empty
+    QString DefaultExt;    // added when the typed name has none
+    bool MustExist = false;
+};
+
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    // Empty when cancelled.
+    virtual QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    // Several files in the order the dialog gives them; empty when cancelled.
+    virtual QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    // An error message box with one OK button.
+    virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A confirmation with Yes and No; true for Yes.
+    virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // The colour dialog, preset with `initial`; nullopt when cancelled.
+    virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
+    // Shows one of the editor's own windows modally; returns its result
+    // (QDialog::Accepted or QDialog::Rejected).
+    virtual int Execute(QDialog& dialog) = 0;
+};
+
+// The real dialogs.
+class TQtDialogs : public IDialogs {
+public:
+    QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) override;
+    QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) override;
+    QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override;
+    void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
+    std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
+    int Execute(QDialog& dialog) override;
+};
+
+// "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*" as Qt name filters.
+QStringList QtNameFilters(const QString& filter);
+
+// The library's own dialogs (open, save, "Invalid Image Library") routed
+// through IDialogs with the editor's dialog texts. Remembers whether the
+// last open dialog chose a file, so the window knows the library changed.
+class TLibraryDialogs : public IIntroLibDialogs {
+public:
+    TLibraryDialogs(IDialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+    std::optional<std::string> SaveFileName() override;
+    std::optional<std::string> OpenFileName() override;
+    void ShowError(const std::string& message) override;
+    bool OpenChosen() const { return openChosen_; }
+
+private:
+    IDialogs& dialogs_;
+    QWidget* parent_;
+    bool openChosen_ = false;
+};
+
+// The editor's three file dialogs.
+TFileDialogSpec BitmapOpenDialog();   // OpenDialog1
+TFileDialogSpec LibrarySaveDialog();  // SaveDialog1
+TFileDialogSpec LibraryOpenDialog();  // OpenDialog2
+
+// File names as the file layer takes them (the local 8-bit encoding).
+std::string LocalFileName(const QString& name);
+
+}  // namespace slideshelf
