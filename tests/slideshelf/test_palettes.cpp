@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <cstring>
 
 #include "harness.h"
@@ -30,6 +31,13 @@ int Press(QDialog& d, const char* button) {
 
 void ClickCell(TfrmEditLibPal& d, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
     QTest::mouseClick(d.PaintBox1, button, {}, QPoint(x, y));
+}
+
+// A double click as the window system reports it: a click, then the
+// second press as a double click.
+void DoubleClick(TfrmEditLibPal& d, QPoint at) {
+    QTest::mouseClick(d.PaintBox1, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, at);
 }
 
 // The centre of cell `index` in paint-box coordinates.
@@ -176,7 +184,7 @@ TEST(Palettes, DoubleClickEditsAColourAndOnlyOKKeepsIt) {
     // Cancel discards an edited colour.
     WithLibraryDialog(ed, [&](TfrmEditLibPal& d) {
         ed.Dialogs.ColorAnswers.push_back(QColor(1, 2, 3));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(40));
+        DoubleClick(d, Cell(40));
         EXPECT_EQ(d.Palette[40], (bmputil::TLibPalEntry{1, 2, 3, 1}));
         return Press(d, "btnCancel");
     });
@@ -188,11 +196,11 @@ TEST(Palettes, DoubleClickEditsAColourAndOnlyOKKeepsIt) {
     // Cancel changes nothing. Entry 0 can be given a colour too.
     WithLibraryDialog(ed, [&](TfrmEditLibPal& d) {
         ed.Dialogs.ColorAnswers.push_back(QColor(200, 100, 50));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(40));
+        DoubleClick(d, Cell(40));
         ed.Dialogs.ColorAnswers.push_back(std::nullopt);
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(249));
+        DoubleClick(d, Cell(249));
         ed.Dialogs.ColorAnswers.push_back(QColor(9, 8, 7));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(0));
+        DoubleClick(d, Cell(0));
         // The label keeps its text from the click until the next one.
         EXPECT_EQ(d.UsedLab->text(), "(Transparent)");
         return Press(d, "btnOK");
@@ -265,8 +273,7 @@ TEST(Palettes, RightClickChoosesTheTransparentIndex) {
     ed.Click(f.BtnAddImage);
     const TIntroSlide* s = f.Library().Slide(0);
     EXPECT_EQ(s->Pixels[5], 0);
-    EXPECT_EQ(s->Pixels[8 + 5], 0);  // pixel 13 of the picture
-    EXPECT_NE(s->Pixels[4], 0);
+    EXPECT_EQ(std::count(s->Pixels.begin(), s->Pixels.end(), 0), 1);
 }
 
 TEST(Palettes, BitmapColoursChangeOnOKExceptEntryZero) {
@@ -277,9 +284,9 @@ TEST(Palettes, BitmapColoursChangeOnOKExceptEntryZero) {
     ed.Dialogs.ExecuteAnswers.push_back([&](QDialog& dlg) {
         auto& d = dynamic_cast<TfrmEditBmpPal&>(dlg);
         ed.Dialogs.ColorAnswers.push_back(QColor(1, 1, 1));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(0));
+        DoubleClick(d, Cell(0));
         ed.Dialogs.ColorAnswers.push_back(QColor(250, 0, 250));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(1));
+        DoubleClick(d, Cell(1));
         return Press(d, "btnCancel");
     });
     ed.Click(f.sbBmpPal);
@@ -288,9 +295,9 @@ TEST(Palettes, BitmapColoursChangeOnOKExceptEntryZero) {
     ed.Dialogs.ExecuteAnswers.push_back([&](QDialog& dlg) {
         auto& d = dynamic_cast<TfrmEditBmpPal&>(dlg);
         ed.Dialogs.ColorAnswers.push_back(QColor(1, 1, 1));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(0));
+        DoubleClick(d, Cell(0));
         ed.Dialogs.ColorAnswers.push_back(QColor(250, 0, 250));
-        QTest::mouseDClick(d.PaintBox1, Qt::LeftButton, {}, Cell(1));
+        DoubleClick(d, Cell(1));
         return Press(d, "btnOK");
     });
     ed.Click(f.sbBmpPal);
