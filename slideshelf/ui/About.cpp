@@ -10,6 +10,7 @@
 namespace slideshelf {
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    EnsureResources();
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("About"));
     setFont(FormFont());

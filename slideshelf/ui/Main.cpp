@@ -67,6 +67,7 @@ Finally(F) -> Finally<F>;
 
 TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), libDialogs_(dialogs, this), library_(&libDialogs_) {
+    EnsureResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("QVX Intro Screens Library Editor"));
     setWindowIcon(Glyph("program"));
@@ -252,21 +253,29 @@ void TfrmMain::BuildBody(QWidget* central) {
 void TfrmMain::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
+    // No grip: its room goes to the last panel (the window frame resizes).
+    bar->setSizeGripEnabled(false);
+    // The panels sit side by side with narrow gaps, in a row of their own.
+    auto* row = new QWidget(bar);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
     for (int i = 0; i < 6; ++i) {
-        auto* panel = new QLabel(bar);
+        auto* panel = new QLabel(row);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setTextFormat(Qt::PlainText);
         if (i < 5) {
             panel->setFixedWidth(kStatusWidths[i]);
-            bar->addWidget(panel);
+            layout->addWidget(panel);
         } else {
             // The last panel takes the rest of the bar, so its text is not cut.
             panel->setMinimumWidth(kStatusWidths[i]);
-            bar->addWidget(panel, 1);
+            layout->addWidget(panel, 1);
         }
         StatusPanels.push_back(panel);
     }
+    bar->addWidget(row, 1);
 }
 
 void TfrmMain::Wire() {

@@ -92,7 +92,7 @@ TEST(Window, ToolBarButtonsAndControlsSitWhereTheLayoutPutsThem) {
         EXPECT_EQ(t.b->x(), t.left) << t.hint;
         EXPECT_EQ(t.b->size(), QSize(25, 25)) << t.hint;
         EXPECT_EQ(t.b->toolTip(), t.hint);
-        EXPECT_FALSE(t.b->icon().isNull()) << t.hint;
+        EXPECT_FALSE(t.b->icon().pixmap(16, 16).isNull()) << t.hint;
     }
     EXPECT_EQ(f.Bevel3->x(), 109);
     EXPECT_EQ(f.ComboBox1->x(), 170);
@@ -136,7 +136,7 @@ TEST(Window, BodyListButtonPanelPictureAreaAndStatusBar) {
                          Btn{f.BtnMoveImageUp, {60, 39}, "Move Current Slide Up One"}}) {
         EXPECT_EQ(t.b->pos(), t.at) << t.hint;
         EXPECT_EQ(t.b->toolTip(), t.hint);
-        EXPECT_FALSE(t.b->icon().isNull()) << t.hint;
+        EXPECT_FALSE(t.b->icon().pixmap(16, 16).isNull()) << t.hint;
     }
     EXPECT_EQ(f.ProgressBar1->height(), 9);
     EXPECT_EQ(f.ProgressBar1->y() + 9, f.Panel4->height());
@@ -150,6 +150,14 @@ TEST(Window, BodyListButtonPanelPictureAreaAndStatusBar) {
     const int widths[5] = {50, 50, 120, 110, 75};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(f.StatusPanels[static_cast<size_t>(i)]->width(), widths[i]);
     EXPECT_GE(f.StatusPanels[5]->width(), 50);
+    // The longest texts of the speed and hold panels fit them.
+    auto fits = [&](int panel, const QString& text) {
+        QLabel* l = f.StatusPanels[static_cast<size_t>(panel)];
+        const int need = l->fontMetrics().horizontalAdvance(text) + 2 * l->frameWidth();
+        EXPECT_LE(need, l->width()) << text.toStdString();
+    };
+    fits(4, "Speed =99(s)");
+    fits(5, "Hold = 100(s)");
 }
 
 TEST(Window, MenusHoldEveryItemWithItsStartingState) {
