@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 
 #include "Application.h"
@@ -16,8 +17,20 @@
 namespace slideshelf {
 
 namespace {
+
 constexpr int kGridLeft = 3, kGridTop = 3, kCell = 14;
-}
+
+// The application's style with a narrow gap between a check box and its text.
+class NarrowCheckStyle : public QProxyStyle {
+public:
+    explicit NarrowCheckStyle(QObject* owner) : QProxyStyle() { setParent(owner); }
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_CheckBoxLabelSpacing) return 3;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+}  // namespace
 
 std::optional<int> StrToInt(const QString& text) {
     QString t = text;
@@ -165,7 +178,8 @@ TfrmEditBmpPal::TfrmEditBmpPal(IDialogs& dialogs, QWidget* parent) : TfrmEditLib
     CheckBox1 = new QCheckBox(QStringLiteral("Is transparent"), GroupBox1);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setLayoutDirection(Qt::RightToLeft);  // the text left of the box
-    CheckBox1->setGeometry(4, 38, 81, 17);
+    CheckBox1->setStyle(new NarrowCheckStyle(CheckBox1));  // fits the narrow group
+    CheckBox1->setGeometry(1, 38, 87, 17);
     connect(CheckBox1, &QCheckBox::toggled, this, Guarded([this] { CheckBox1Click(); }));
 
     Label3 = new QLabel(QStringLiteral("Index"), GroupBox1);
