@@ -16,6 +16,7 @@
 #include "harness.h"
 #include "slideshelf/ui/Controls.h"
 #include "slideshelf/ui/Rename.h"
+#include "toolkit/sysutils.h"
 
 using namespace slideshelf;
 using sstest::TEditor;
@@ -255,4 +256,24 @@ TEST(Window, SpinEditsReadTextClampOnLeavingAndStepWithinTheRange) {
     ed.TypeInto(f.SpeedSpin, "500");
     ed.Click(f.SpeedSpin->DownButton());
     EXPECT_EQ(f.SpeedSpin->text(), "100");
+}
+
+TEST(Window, AFailureInAnyEventReachesTheOneHandler) {
+    TEditor ed;
+    // An event handler outside the commands (here a filter) that fails.
+    struct Failing : QObject {
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::User) throw tk::Exception("Something failed");
+            return false;
+        }
+    } failing;
+    ed.Main().installEventFilter(&failing);
+    QEvent e(QEvent::User);
+    QApplication::sendEvent(&ed.Main(), &e);
+    ed.Main().removeEventFilter(&failing);
+    ASSERT_EQ(ed.Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(ed.Dialogs.Errors[0].first, "QVX Intro Screens Library Editor");
+    EXPECT_EQ(ed.Dialogs.Errors[0].second, "Something failed");
+    // The program goes on.
+    EXPECT_TRUE(ed.OpenBitmap(ed.WriteBitmap("a.bmp", sstest::Bitmap(2, 2, {{1, 2, 3}}, {0, 0, 0, 0}))));
 }
