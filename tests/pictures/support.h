@@ -43,6 +43,15 @@ Bytes MakeJpeg(int w, int h, bool grey, const std::function<QRgb(int, int)>& fn,
 Bytes MakeEmfLeftHalfRed();
 Bytes MakePlaceableWmfLeftHalfRed();
 
+// Drawings using most record kinds the renderer knows, on 100 x 100
+// pixels: a blue triangle over the top-left corner (to (50, 0) and
+// (0, 50)), black text "Hi" near (55..100, 5..35), a 2 x 2 bitmap stretched
+// over (60, 60)-(100, 100) with yellow on top and red below, and a black
+// filled triangle (0, 60), (40, 60), (0, 100) (EMF: drawn as a path; WMF:
+// as one of a poly-polygon's shapes).
+Bytes MakeEmfSampler();
+Bytes MakeWmfSampler();
+
 Bytes MakeIco(const QImage& image);
 
 // Runs fn and returns the message of the tk::Exception it raises ("" if

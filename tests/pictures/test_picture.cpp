@@ -313,3 +313,43 @@ TEST(Metafile, CountIncludesItselfAndBadDataIsRefused) {
         EXPECT_EQ(MessageOf([&] { load(b); }), "Metafile is not valid");
     EXPECT_EQ(mf.Width(), 100);
 }
+
+TEST(Metafile, RendererPlaysShapesTextBitmapsAndPaths) {
+    for (const Bytes& bytes : {MakeEmfSampler(), MakeWmfSampler()}) {
+        TMetafile mf;
+        TPointerStream s(bytes.data(), static_cast<int64_t>(bytes.size()));
+        mf.LoadFromStream(s);
+        SCOPED_TRACE(mf.Enhanced() ? "EMF" : "WMF");
+        ASSERT_EQ(mf.Width(), 100);
+        QImage target = White(100, 100);
+        {
+            TCanvas c(&target);
+            c.Draw(0, 0, mf);
+        }
+        EXPECT_EQ(target.pixel(10, 10), qRgb(0, 0, 255));
+        EXPECT_EQ(target.pixel(40, 40), qRgb(255, 255, 255));
+        EXPECT_EQ(target.pixel(80, 70), qRgb(255, 255, 0));
+        EXPECT_EQ(target.pixel(80, 90), qRgb(255, 0, 0));
+        EXPECT_EQ(target.pixel(5, 90), qRgb(0, 0, 0));
+        EXPECT_EQ(target.pixel(35, 90), qRgb(255, 255, 255));
+        int dark = 0;
+        for (int y = 5; y < 40; ++y)
+            for (int x = 55; x < 100; ++x) dark += qGray(target.pixel(x, y)) < 100;
+        EXPECT_GT(dark, 10);  // the text
+    }
+}
+
+TEST(Metafile, DamagedRecordsEndPlayingWithoutReadingPastTheData) {
+    Bytes emf = MakeEmfSampler();
+    // A record whose size runs past the end, right after the header.
+    emf[88 + 4] = 0xF0, emf[88 + 5] = 0xFF;
+    TMetafile mf;
+    TPointerStream s(emf.data(), static_cast<int64_t>(emf.size()));
+    mf.LoadFromStream(s);
+    QImage target = White(100, 100);
+    {
+        TCanvas c(&target);
+        c.Draw(0, 0, mf);
+    }
+    EXPECT_EQ(target.pixel(10, 10), qRgb(255, 255, 255));  // nothing drawn
+}
