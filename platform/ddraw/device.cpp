@@ -247,9 +247,19 @@ public:
     }
     QImage* Target() override { return &image_; }
 
-    // Writes the painting back (8 bits only).
+    // Writes the painting back: 8-bit pixels to palette indices; 32-bit
+    // pixels get their unused top byte cleared again (painting sets it).
     void Commit() {
-        if (s_->fmt_.bits != 8 || image_.isNull()) return;
+        if (image_.isNull()) return;
+        if (s_->fmt_.bits == 32) {
+            PixelView v = s_->View();
+            for (int y = 0; y < v.height; ++y) {
+                auto* p = reinterpret_cast<uint32_t*>(v.Row(y));
+                for (int x = 0; x < v.width; ++x) p[x] &= 0x00FFFFFFu;
+            }
+            return;
+        }
+        if (s_->fmt_.bits != 8) return;
         PixelView v = s_->View();
         const tk::TLogPalette& pal = SelectedPalette;
         std::unordered_map<QRgb, uint8_t> nearest;
