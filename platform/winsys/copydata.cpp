@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QObject>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QtEndian>
 #include <map>
@@ -157,6 +158,9 @@ std::string CopyDataListener::ErrorText() const { return d->error; }
 
 int CopyDataListener::Serve(int timeoutMs) {
     int handled = 0;
+    // Waiting emits the server's signals itself; keep the event-loop
+    // handlers from taking the connections.
+    QSignalBlocker quiet(&d->server);
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         bool timedOut = false;
