@@ -250,10 +250,16 @@ tk::TPoint QtWindow::ClientToScreen(tk::TPoint p) const {
 }
 
 void QtWindow::SetFullScreen(bool on) {
-    if (on)
+    if (on) {
+        if (!(window_.windowStates() & Qt::WindowFullScreen)) normalGeometry_ = window_.geometry();
         window_.showFullScreen();
-    else if (window_.windowStates() & Qt::WindowFullScreen)
+        // Without a window manager the state alone changes nothing: cover
+        // the screen ourselves.
+        if (QScreen* s = window_.screen()) window_.setGeometry(s->geometry());
+    } else if (window_.windowStates() & Qt::WindowFullScreen) {
         window_.showNormal();
+        if (normalGeometry_.isValid()) window_.setGeometry(normalGeometry_);
+    }
 }
 
 bool QtWindow::IsFullScreen() const { return (window_.windowStates() & Qt::WindowFullScreen) != 0; }

@@ -60,6 +60,7 @@ private:
     RasterWindow window_;
     QImage frame_;
     tk::TRect dest_;
+    QRect normalGeometry_;
     bool active_ = false;
 };
 
