@@ -25,7 +25,9 @@ void EnsureGuiApp() {
     static int argc = 1;
     static char name[] = "tests";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: Qt's own globals are gone by the time statics die.
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    (void)app;
 }
 
 TEST(HeadlessWindow, EventsPresentationAndFullScreen) {
