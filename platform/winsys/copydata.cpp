@@ -66,9 +66,12 @@ private:
 }  // namespace
 
 std::string WindowEndpoint(const std::string& className, const std::string& caption) {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
-    return dir.toStdString() + "/qvx-window-" + Encode(className) + "-" + Encode(caption);
+    // Looked up once: the lookup warns when the runtime folder is not set.
+    static const std::string dir = [] {
+        QString d = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        return (d.isEmpty() ? QDir::tempPath() : d).toStdString();
+    }();
+    return dir + "/qvx-window-" + Encode(className) + "-" + Encode(caption);
 }
 
 std::unique_ptr<RemoteWindow> FindWindow(const std::string& className, const std::string& caption) {
