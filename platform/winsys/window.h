@@ -62,6 +62,15 @@ public:
     void DeliverMouse(const MouseEvent& e);
     void DeliverActivate(bool active);
 
+    // Pointer capture, taken by an exclusively acquired mouse: the pointer
+    // is hidden and held inside the window while motion still arrives as
+    // relative movement. Backends act on it in OnPointerCapture.
+    void CapturePointer(bool capture);
+    bool PointerCaptured() const { return pointerCaptured_; }
+
+protected:
+    virtual void OnPointerCapture(bool /*capture*/) {}
+
 private:
     struct Listener {
         int id;
@@ -71,6 +80,7 @@ private:
     };
     std::vector<Listener> listeners_;
     int nextId_ = 1;
+    bool pointerCaptured_ = false;
 };
 
 }  // namespace winsys
