@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ public:
     void DeliverMouse(const MouseEvent& e);
     void DeliverActivate(bool active);
 
+    // Expires when the window is destroyed: objects that keep a window
+    // (sound and input devices) check it before touching the window again.
+    std::weak_ptr<const void> Lifetime() const { return alive_; }
+
     // Pointer capture, taken by an exclusively acquired mouse: the pointer
     // is hidden and held inside the window while motion still arrives as
     // relative movement. Backends act on it in OnPointerCapture.
@@ -81,6 +86,7 @@ private:
     std::vector<Listener> listeners_;
     int nextId_ = 1;
     bool pointerCaptured_ = false;
+    std::shared_ptr<const void> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace winsys
