@@ -310,7 +310,7 @@ public:
         DI_FAULT("IDirectInputDevice::Acquire");
         if (!formatSet_) return DIERR_INVALIDPARAM;
         if (acquired_) return DI_NOEFFECT;
-        if ((coop_ & DISCL_FOREGROUND) && (!window_ || !window_->IsActive())) return DIERR_OTHERAPPHASPRIO;
+        if ((coop_ & DISCL_FOREGROUND) && (!Window() || !Window()->IsActive())) return DIERR_OTHERAPPHASPRIO;
         if (kind_ == Kind::Joystick) {
             provider_->Refresh();
             if (!provider_->Read(info_.instance, &reading_)) return DIERR_NOTFOUND;  // unplugged
@@ -323,7 +323,7 @@ public:
         acquired_ = true;
         lost_ = false;
         dx_ = dy_ = dz_ = 0;
-        if (kind_ == Kind::Mouse && (coop_ & DISCL_EXCLUSIVE) && window_) window_->CapturePointer(true);
+        if (kind_ == Kind::Mouse && (coop_ & DISCL_EXCLUSIVE) && Window()) Window()->CapturePointer(true);
         if (kind_ == Kind::Joystick)
             for (int a = 0; a < info_.axes; ++a) lastAxis_[a] = ScaleAxis(RawAxis(a), axisProps_[a]);
         return DI_OK;
@@ -470,6 +470,11 @@ private:
     // DIERR_INPUTLOST once after acquisition was taken away, then
     // DIERR_NOTACQUIRED until the program acquires again.
     HRESULT TakeLoss() {
+        // A foreground device whose window was destroyed has lost its focus for good.
+        if (acquired_ && (coop_ & DISCL_FOREGROUND) && !Window()) {
+            DropAcquisition();
+            lost_ = true;
+        }
         if (lost_) {
             lost_ = false;
             return DIERR_INPUTLOST;
@@ -483,13 +488,17 @@ private:
         g_exclusive.erase(std::remove_if(g_exclusive.begin(), g_exclusive.end(),
                                          [this](const ExclusiveHold& e) { return e.owner == this; }),
                           g_exclusive.end());
-        if (kind_ == Kind::Mouse && (coop_ & DISCL_EXCLUSIVE) && window_) window_->CapturePointer(false);
+        if (kind_ == Kind::Mouse && (coop_ & DISCL_EXCLUSIVE) && Window()) Window()->CapturePointer(false);
         dx_ = dy_ = dz_ = 0;
     }
+
+    // The cooperative window, or null once it has been destroyed.
+    winsys::HWND Window() const { return windowAlive_.expired() ? nullptr : window_; }
 
     void AttachWindow(winsys::HWND window) {
         window_ = window;
         if (!window_) return;
+        windowAlive_ = window_->Lifetime();
         listeners_.push_back(window_->OnActivate([this](bool active) { OnActivate(active); }));
         if (kind_ == Kind::Keyboard)
             listeners_.push_back(window_->OnKey([this](const winsys::KeyEvent& e) { OnKey(e); }));
@@ -498,7 +507,7 @@ private:
     }
 
     void DetachWindow() {
-        if (window_)
+        if (Window())
             for (int id : listeners_) window_->RemoveListener(id);
         listeners_.clear();
         window_ = nullptr;
@@ -556,6 +565,7 @@ private:
     bool relative_ = false;
 
     winsys::HWND window_ = nullptr;
+    std::weak_ptr<const void> windowAlive_;
     DWORD coop_ = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
     std::vector<int> listeners_;
     bool acquired_ = false;

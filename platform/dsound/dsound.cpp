@@ -31,6 +31,7 @@ struct DeviceState {
     std::unique_ptr<Sink> sink;
     DWORD level = 0;
     winsys::HWND window = nullptr;
+    std::weak_ptr<const void> windowAlive;
     int focusListener = 0;
     bool open = true;
     std::vector<BufferImpl*> buffers;
@@ -461,6 +462,7 @@ public:
         if (window != state_->window) {
             DetachWindow();
             state_->window = window;
+            state_->windowAlive = window->Lifetime();
             DeviceState* s = state_.get();
             state_->focusListener = window->OnActivate([s](bool active) {
                 std::lock_guard lock(s->mixer.Mutex());
@@ -475,7 +477,9 @@ public:
 
 private:
     void DetachWindow() {
-        if (state_->window && state_->focusListener) state_->window->RemoveListener(state_->focusListener);
+        // A window destroyed first took its listeners with it.
+        if (state_->window && state_->focusListener && !state_->windowAlive.expired())
+            state_->window->RemoveListener(state_->focusListener);
         state_->window = nullptr;
         state_->focusListener = 0;
     }

@@ -275,6 +275,24 @@ TEST_P(KeyboardMouse, MouseInAbsoluteAxisMode) {
     EXPECT_EQ(mouse->SetProperty(DIPROP_AXISMODE, &mode.diph), DIERR_ACQUIRED);
 }
 
+// A window may go before the devices bound to it: they lose their
+// acquisition and are released without touching the window again.
+TEST_P(KeyboardMouse, WindowDestroyedBeforeItsDevices) {
+    auto owner = std::make_unique<TestWindow>();
+    auto kb = OpenDevice(di.Get(), GUID_SysKeyboard, c_dfDIKeyboard, owner.get(), DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    auto mouse = OpenDevice(di.Get(), GUID_SysMouse, c_dfDIMouse, owner.get(), DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    ASSERT_EQ(kb->Acquire(), DI_OK);
+    ASSERT_EQ(mouse->Acquire(), DI_OK);
+    owner.reset();
+    BYTE keys[256];
+    EXPECT_EQ(kb->GetDeviceState(sizeof keys, keys), DIERR_INPUTLOST);
+    EXPECT_EQ(kb->GetDeviceState(sizeof keys, keys), DIERR_NOTACQUIRED);
+    EXPECT_EQ(kb->Acquire(), DIERR_OTHERAPPHASPRIO);
+    EXPECT_EQ(mouse->Unacquire(), DI_OK);
+    kb = nullptr;
+    mouse = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, KeyboardMouse,
                          ::testing::Values(platform::Backend::Headless, platform::Backend::Real),
                          [](const auto& info) {

@@ -364,6 +364,16 @@ TEST_P(DsConformance, BuffersOutliveTheirDevice) {
     p = nullptr;
 }
 
+TEST_P(DsConformance, WindowDestroyedBeforeTheDevice) {
+    auto owner = std::make_unique<TestWindow>();
+    ASSERT_EQ(ds->SetCooperativeLevel(owner.get(), DSSCL_PRIORITY), DS_OK);
+    auto b = MakeBuffer(ds.Get(), Pcm(22050, 1, 8), std::vector<uint8_t>(64, 10));
+    owner.reset();
+    EXPECT_EQ(b->Play(0, 0, 0), DS_OK);
+    ds = nullptr;
+    b = nullptr;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DsConformance,
                          ::testing::Values(platform::Backend::Headless, platform::Backend::Real),
                          [](const auto& info) {
