@@ -102,7 +102,7 @@ int main() {
     auto* out = dsound::headless::CurrentOutput();
     const size_t blocks = static_cast<size_t>(44100) * kSeconds / kBlock;
 
-    double mixer = bench::Best(3, [&] {
+    double mixer = bench::Best(5, [&] {
         for (size_t i = 0; i < blocks; ++i) out->Render(kBlock);
     });
 
@@ -115,7 +115,7 @@ int main() {
     std::vector<int32_t> acc(kBlock * 2);
     std::vector<int16_t> block(kBlock * 2);
     volatile int16_t sink = 0;
-    double reference = bench::Best(3, [&] {
+    double reference = bench::Best(5, [&] {
         size_t pos = 0;
         for (size_t b = 0; b < blocks; ++b) {
             std::fill(acc.begin(), acc.end(), 0);
