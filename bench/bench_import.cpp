@@ -27,7 +27,8 @@ int main() {
     std::vector<uint8_t> pixels(static_cast<size_t>(kSize) * kSize);
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x)
-            pixels[static_cast<size_t>(y) * kSize + x] = static_cast<uint8_t>((x / 16 + y / 64 + rng() % 8) & 0xFF);
+            pixels[static_cast<size_t>(y) * kSize + x] =
+                static_cast<uint8_t>((x / 16 + y / 64 + rng() % 8) & 0xFF);
     const size_t n = pixels.size();
 
     // The import as the editor and qvxlib run it.
@@ -47,7 +48,8 @@ int main() {
         slideshelf::TIntroLibrary lib;
         literalPalette = lib.Palette();
         literalPixels.assign(n, 0);
-        MatchPixelsLiteral(literalPalette, SourceOf(info, pixels), literalPixels.data(), kSize, std::nullopt);
+        MatchPixelsLiteral(literalPalette, SourceOf(info, pixels), literalPixels.data(), kSize,
+                           std::nullopt);
     });
 
     // Reference 2: a plain table remap into a new block.
@@ -68,10 +70,14 @@ int main() {
     const bool same = fastPixels == literalPixels && fastPalette == literalPalette;
     int used = 0;
     for (const auto& e : fastPalette) used += e.Used != 0;
-    std::printf("4096 x 4096 pixels, %d palette entries used afterwards; result equals the literal loop: %s\n",
-                used, same ? "yes" : "NO");
-    std::printf("add (memoised matcher) %.1f ms, literal loop %.1f ms (%.0f ns a pixel), table remap %.1f ms\n",
-                fast * 1e3, literal * 1e3, literal * 1e9 / double(n), remap * 1e3);
+    std::printf(
+        "4096 x 4096 pixels, %d palette entries used afterwards; result equals the literal loop: "
+        "%s\n",
+        used, same ? "yes" : "NO");
+    std::printf(
+        "add (memoised matcher) %.1f ms, literal loop %.1f ms (%.0f ns a pixel), table remap %.1f "
+        "ms\n",
+        fast * 1e3, literal * 1e3, literal * 1e9 / double(n), remap * 1e3);
     bench::Report("literal per-pixel loop / add  (x faster)", literal / fast, 200, true);
     bench::Report("add / plain table remap  (x slower)", fast / remap, 1.5);
     return same ? 0 : 1;

@@ -20,8 +20,8 @@ namespace {
 constexpr uint32_t kLargestInfoHeader = 124;
 
 void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader& fh,
-                    std::unique_ptr<TBitmapInfo>& info, std::vector<uint8_t>& pixels, size_t& pixelSize,
-                    size_t& infoSize) {
+                    std::unique_ptr<TBitmapInfo>& info, std::vector<uint8_t>& pixels,
+                    size_t& pixelSize, size_t& infoSize) {
     infoSize = kBitmapInfoSize;
     try {
         info = std::make_unique<TBitmapInfo>();
@@ -71,8 +71,8 @@ void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader&
 
 }  // namespace
 
-void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info, std::vector<uint8_t>& pixels,
-                      size_t& pixelSize, size_t& infoSize) {
+void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info,
+                      std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize) {
     info.reset();
     pixels.clear();
     pixels.shrink_to_fit();
@@ -94,8 +94,8 @@ void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info, s
     }
 }
 
-void ReadBitmapFile(const std::string& fileName, std::unique_ptr<TBitmapInfo>& info, std::vector<uint8_t>& pixels,
-                    size_t& pixelSize, size_t& infoSize) {
+void ReadBitmapFile(const std::string& fileName, std::unique_ptr<TBitmapInfo>& info,
+                    std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize) {
     info.reset();
     pixels.clear();
     pixels.shrink_to_fit();
@@ -194,7 +194,8 @@ void ResetPalette(TLibPalette& palette, bool systemColors) {
     tk::TPaletteEntry sys[10];
     auto take = [&](int start) {
         int n = winsys::GetSystemPaletteEntries(start, 10, sys);
-        for (int k = 0; k < n; ++k) palette[start + k] = TLibPalEntry{sys[k].peRed, sys[k].peGreen, sys[k].peBlue, 1};
+        for (int k = 0; k < n; ++k)
+            palette[start + k] = TLibPalEntry{sys[k].peRed, sys[k].peGreen, sys[k].peBlue, 1};
     };
     take(0);
     take(246);
@@ -238,7 +239,8 @@ void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, pt
             int16_t m = map[v];
             if (m < 0) [[unlikely]] {
                 const TRGBQuad& q = table[v];
-                m = map[v] = static_cast<int16_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
+                m = map[v] =
+                    static_cast<int16_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
             }
             dst[x] = static_cast<uint8_t>(m);
         }
@@ -246,8 +248,9 @@ void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, pt
     }
 }
 
-void MatchPixelsLiteral(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, ptrdiff_t dstStride,
-                        std::optional<uint8_t> transparent, const std::function<void(int row)>& rowDone) {
+void MatchPixelsLiteral(TLibPalette& palette, const TPixelSource& src, uint8_t* dst,
+                        ptrdiff_t dstStride, std::optional<uint8_t> transparent,
+                        const std::function<void(int row)>& rowDone) {
     const TRGBQuad* table = src.info->bmiColors;
     const uint8_t* in = src.rows;
     for (int y = 0; y < src.height; ++y, in += src.stride, dst += dstStride) {

@@ -91,7 +91,9 @@ inline constexpr const char* SCreateDIBFailed = "CreateDIBitmap failed";
 
 // Row stride of an 8-bit pixel block: ((width * 8 + 31) div 32) * 4, the
 // division truncating toward zero; the width rounded up to a multiple of 4.
-constexpr int64_t BytesPerLine(int64_t width) { return ((width * 8 + 31) / 32) * 4; }
+constexpr int64_t BytesPerLine(int64_t width) {
+    return ((width * 8 + 31) / 32) * 4;
+}
 
 // Loads an uncompressed 8-bit bitmap file. On success `info` holds the
 // header and colour table (height negative), `pixels` the block top row
@@ -167,11 +169,12 @@ TPixelSource SourceOf(const TBitmapInfo& info, std::span<const uint8_t> pixels);
 // use it, and the answer is remembered: the result, palette included, is the
 // same as MatchPixelsLiteral's. `rowDone` runs after each row.
 void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, ptrdiff_t dstStride,
-                 std::optional<uint8_t> transparent, const std::function<void(int row)>& rowDone = {});
+                 std::optional<uint8_t> transparent,
+                 const std::function<void(int row)>& rowDone = {});
 // The reference: MatchColor for every pixel, rows from the top, pixels from
 // the left.
-void MatchPixelsLiteral(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, ptrdiff_t dstStride,
-                        std::optional<uint8_t> transparent,
+void MatchPixelsLiteral(TLibPalette& palette, const TPixelSource& src, uint8_t* dst,
+                        ptrdiff_t dstStride, std::optional<uint8_t> transparent,
                         const std::function<void(int row)>& rowDone = {});
 
 }  // namespace bmputil

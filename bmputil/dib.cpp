@@ -25,7 +25,8 @@ void AssignDIB(tk::TBitmap& picture, const TBitmapInfo& info, std::span<const ui
     if (image.isNull()) throw tk::Exception(SCreateDIBFailed);
     QList<QRgb> colors(256);
     for (int i = 0; i < 256; ++i)
-        colors[i] = qRgb(info.bmiColors[i].rgbRed, info.bmiColors[i].rgbGreen, info.bmiColors[i].rgbBlue);
+        colors[i] =
+            qRgb(info.bmiColors[i].rgbRed, info.bmiColors[i].rgbGreen, info.bmiColors[i].rgbBlue);
     image.setColorTable(colors);
     const bool topDown = h.biHeight < 0;
     for (int64_t y = 0; y < rows; ++y) {

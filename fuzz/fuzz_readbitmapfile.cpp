@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TBitmapInfoHeader& h = info->bmiHeader;
     const int64_t rows = -static_cast<int64_t>(h.biHeight);
     if (infoSize != kBitmapInfoSize || h.biHeight > 0 || h.biBitCount != 8 || h.biWidth < 0 ||
-        pixelSize != pixels.size() || static_cast<int64_t>(pixelSize) != BytesPerLine(h.biWidth) * rows ||
-        pixelSize > size)
+        pixelSize != pixels.size() ||
+        static_cast<int64_t>(pixelSize) != BytesPerLine(h.biWidth) * rows || pixelSize > size)
         std::abort();
 
     if (h.biWidth > 0 && static_cast<int64_t>(h.biWidth) * rows <= 4096) {

@@ -10,19 +10,42 @@
 namespace slideshelf {
 
 const std::array<const char*, kTransitionCount> TransitionNames = {
-    "No Transition Effect", "SlideRight",          "SlideLeft",         "SlideDown",
-    "SlideUp",              "ZoomOpen",            "Curtains",          "Shutters",
-    "Quarters",             "VerticalLines",       "HorizontalLines",   "UpDownLines",
-    "LeftRightLines",       "Scrollright",         "Scrollleft",        "ScrollUp",
-    "ScrollDown",           "Drip",                "HorizontalOpenOut", "VerticalOpenOut",
-    "DiagonalTopLeft",      "DiagonalTopRight",    "DiagonalBottomleft", "DiagonalBottomRight",
-    "VerticalStripes",      "HorizontalStripes",   "LargeVerticalStripes", "LargeHorizontalStripes",
+    "No Transition Effect",
+    "SlideRight",
+    "SlideLeft",
+    "SlideDown",
+    "SlideUp",
+    "ZoomOpen",
+    "Curtains",
+    "Shutters",
+    "Quarters",
+    "VerticalLines",
+    "HorizontalLines",
+    "UpDownLines",
+    "LeftRightLines",
+    "Scrollright",
+    "Scrollleft",
+    "ScrollUp",
+    "ScrollDown",
+    "Drip",
+    "HorizontalOpenOut",
+    "VerticalOpenOut",
+    "DiagonalTopLeft",
+    "DiagonalTopRight",
+    "DiagonalBottomleft",
+    "DiagonalBottomRight",
+    "VerticalStripes",
+    "HorizontalStripes",
+    "LargeVerticalStripes",
+    "LargeHorizontalStripes",
     "FollowMe",
 };
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameText(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -38,7 +61,10 @@ constexpr int kNameChars = 8;
 // "Read beyond end of file" for data that ends early.
 class FileSource {
 public:
-    explicit FileSource(const std::string& name) { file_.Reset(name); size_ = file_.FileSize(); }
+    explicit FileSource(const std::string& name) {
+        file_.Reset(name);
+        size_ = file_.FileSize();
+    }
     void Read(void* buffer, int64_t count) {
         file_.BlockRead(buffer, count);
         pos_ += count;
@@ -117,12 +143,14 @@ std::string SlideNameFromPath(const std::string& path) {
     std::string name = path;
     if (auto sep = name.find_last_of("/\\:"); sep != std::string::npos) name.erase(0, sep + 1);
     if (auto dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
-    QString chars = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).left(kNameChars);
+    QString chars =
+        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).left(kNameChars);
     QByteArray latin1 = chars.toLatin1();
     return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
 }
 
-std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide, const TLibPalette& palette) {
+std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide,
+                                                      const TLibPalette& palette) {
     auto info = std::make_unique<bmputil::TBitmapInfo>();
     auto& h = info->bmiHeader;
     h.biSize = sizeof(bmputil::TBitmapInfoHeader);
@@ -136,7 +164,9 @@ std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide, 
 
 // ---- The library --------------------------------------------------------------
 
-TIntroLibrary::TIntroLibrary(IIntroLibDialogs* dialogs) : dialogs_(dialogs) { ResetLibrary(); }
+TIntroLibrary::TIntroLibrary(IIntroLibDialogs* dialogs) : dialogs_(dialogs) {
+    ResetLibrary();
+}
 
 TIntroLibrary::~TIntroLibrary() = default;
 
@@ -276,7 +306,8 @@ bool TIntroLibrary::SaveLibrary() {
 
 int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info,
                              std::span<const uint8_t> pixels, const TSlideProps& props,
-                             std::optional<uint8_t> transparent, const std::function<void(int row)>& rowDone) {
+                             std::optional<uint8_t> transparent,
+                             const std::function<void(int row)>& rowDone) {
     const bmputil::TPixelSource src = bmputil::SourceOf(info, pixels);
     auto slide = std::make_unique<TIntroSlide>();
     slide->Transition = props.Transition;
@@ -287,8 +318,8 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     slide->SetName(name);
     const int64_t stride = bmputil::BytesPerLine(src.width);
     slide->Pixels.assign(static_cast<size_t>(stride * src.height), 0);
-    bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride), transparent,
-                         rowDone);
+    bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride),
+                         transparent, rowDone);
     slides_.push_back(std::move(slide));
     SyncCount();
     return SlideCount() - 1;

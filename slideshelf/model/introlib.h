@@ -145,8 +145,9 @@ public:
     // Appends a slide made from an 8-bit picture: each pixel's colour is
     // matched into the library palette (pixels of the transparent index
     // become 0). The slide is appended only once complete. Returns its index.
-    int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info, std::span<const uint8_t> pixels,
-                  const TSlideProps& props, std::optional<uint8_t> transparent,
+    int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info,
+                  std::span<const uint8_t> pixels, const TSlideProps& props,
+                  std::optional<uint8_t> transparent,
                   const std::function<void(int row)>& rowDone = {});
     void RemoveSlide(int index);
     // Moves the entry at `from` so that it ends at `to`.
@@ -171,6 +172,7 @@ private:
 // The bitmap info that shows a slide: 40-byte header, width, minus height
 // (top row first), 8 bits, uncompressed, colour-table entries 1-255 from the
 // palette and entry 0 black.
-std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide, const TLibPalette& palette);
+std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide,
+                                                      const TLibPalette& palette);
 
 }  // namespace slideshelf

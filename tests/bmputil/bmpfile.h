@@ -22,13 +22,15 @@ struct BmpSpec {
     bool topDown = false;
     uint16_t bitCount = 8;
     uint32_t compression = 0;
-    int64_t clrUsed = -1;         // -1: table size
-    uint32_t infoSize = 40;       // extra header bytes are written as 0xEE
-    uint32_t gap = 0;             // bytes between table and pixels
-    uint8_t padByte = 0;          // value of row padding bytes
+    int64_t clrUsed = -1;    // -1: table size
+    uint32_t infoSize = 40;  // extra header bytes are written as 0xEE
+    uint32_t gap = 0;        // bytes between table and pixels
+    uint8_t padByte = 0;     // value of row padding bytes
 };
 
-inline int Stride(int w) { return ((w * 8 + 31) / 32) * 4; }
+inline int Stride(int w) {
+    return ((w * 8 + 31) / 32) * 4;
+}
 
 template <class T>
 void Put(std::vector<uint8_t>& out, T v) {
@@ -43,7 +45,8 @@ inline std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
     for (int k = 0; k < s.height; ++k) {
         int y = s.topDown ? k : s.height - 1 - k;
         for (int x = 0; x < stride; ++x)
-            data.push_back(x < s.width ? s.pixels[static_cast<size_t>(y * s.width + x)] : s.padByte);
+            data.push_back(x < s.width ? s.pixels[static_cast<size_t>(y * s.width + x)]
+                                       : s.padByte);
     }
     const uint32_t off = 14 + s.infoSize + static_cast<uint32_t>(s.table.size()) * 4 + s.gap;
     std::vector<uint8_t> out;
@@ -61,7 +64,8 @@ inline std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
     Put<uint32_t>(out, static_cast<uint32_t>(data.size()));
     Put<int32_t>(out, 2835);
     Put<int32_t>(out, 2835);
-    Put<uint32_t>(out, static_cast<uint32_t>(s.clrUsed >= 0 ? s.clrUsed : static_cast<int64_t>(s.table.size())));
+    Put<uint32_t>(out, static_cast<uint32_t>(
+                           s.clrUsed >= 0 ? s.clrUsed : static_cast<int64_t>(s.table.size())));
     Put<uint32_t>(out, 0);
     out.insert(out.end(), s.infoSize > 40 ? s.infoSize - 40 : 0, 0xEE);
     for (const Rgb& c : s.table) {

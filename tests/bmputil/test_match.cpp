@@ -84,11 +84,15 @@ struct Case {
 TLibPalette RandomPalette(std::mt19937& rng, int mode) {
     TLibPalette p{};
     switch (mode) {
-        case 0: break;                      // empty: all free
-        case 1: ResetPalette(p, true); break;  // new library
-        case 2:                             // partly used
+        case 0:
+            break;  // empty: all free
+        case 1:
+            ResetPalette(p, true);
+            break;  // new library
+        case 2:     // partly used
             for (auto& e : p)
-                e = TLibPalEntry{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 3 == 0 ? 1 : 0)};
+                e = TLibPalEntry{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()),
+                                 uint8_t(rng() % 3 == 0 ? 1 : 0)};
             break;
         case 3:  // full: nearest path from the start
             for (auto& e : p) e = TLibPalEntry{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), 1};
@@ -98,7 +102,9 @@ TLibPalette RandomPalette(std::mt19937& rng, int mode) {
             for (int k = 0; k < 4; ++k) p[1 + rng() % 255].Used = 0;
             break;
         case 5:  // coarse colours: many equal distances
-            for (auto& e : p) e = TLibPalEntry{uint8_t(rng() % 3 * 2), uint8_t(rng() % 3 * 2), uint8_t(rng() % 3 * 2), 1};
+            for (auto& e : p)
+                e = TLibPalEntry{uint8_t(rng() % 3 * 2), uint8_t(rng() % 3 * 2),
+                                 uint8_t(rng() % 3 * 2), 1};
             p[1 + rng() % 255].Used = 0;
             break;
     }
@@ -121,10 +127,12 @@ Case RandomCase(std::mt19937& rng, int paletteMode) {
             const TLibPalEntry& e = c.palette[rng() % 256];
             q = TRGBQuad{e.Blue, e.Green, e.Red, 0};
         } else {  // odd coarse colours: ties against coarse palettes
-            q = TRGBQuad{uint8_t(rng() % 3 * 2 + 1), uint8_t(rng() % 3 * 2 + 1), uint8_t(rng() % 3 * 2), 0};
+            q = TRGBQuad{uint8_t(rng() % 3 * 2 + 1), uint8_t(rng() % 3 * 2 + 1),
+                         uint8_t(rng() % 3 * 2), 0};
         }
     }
-    c.info.bmiColors[rng() % 256] = TRGBQuad{c.palette[0].Blue, c.palette[0].Green, c.palette[0].Red, 0};
+    c.info.bmiColors[rng() % 256] =
+        TRGBQuad{c.palette[0].Blue, c.palette[0].Green, c.palette[0].Red, 0};
     c.width = static_cast<int>(rng() % 37);
     c.height = static_cast<int>(rng() % 23);
     const bool bottomUp = rng() % 2;
@@ -136,9 +144,14 @@ Case RandomCase(std::mt19937& rng, int paletteMode) {
     c.pixels.resize(static_cast<size_t>(BytesPerLine(c.width) * c.height));
     for (auto& v : c.pixels) v = static_cast<uint8_t>(rng() % range);
     switch (rng() % 3) {
-        case 0: break;
-        case 1: c.transparent = static_cast<uint8_t>(rng() % range); break;
-        case 2: c.transparent = 0; break;
+        case 0:
+            break;
+        case 1:
+            c.transparent = static_cast<uint8_t>(rng() % range);
+            break;
+        case 2:
+            c.transparent = 0;
+            break;
     }
     return c;
 }
@@ -156,8 +169,10 @@ TEST(MatchPixels, EqualsTheLiteralPerPixelLoop) {
             TLibPalette fastPal = c.palette, refPal = c.palette;
             std::vector<uint8_t> fast(c.pixels.size(), 0xCD), ref(c.pixels.size(), 0xCD);
             std::vector<int> fastRows, refRows;
-            MatchPixels(fastPal, src, fast.data(), stride, c.transparent, [&](int y) { fastRows.push_back(y); });
-            MatchPixelsLiteral(refPal, src, ref.data(), stride, c.transparent, [&](int y) { refRows.push_back(y); });
+            MatchPixels(fastPal, src, fast.data(), stride, c.transparent,
+                        [&](int y) { fastRows.push_back(y); });
+            MatchPixelsLiteral(refPal, src, ref.data(), stride, c.transparent,
+                               [&](int y) { refRows.push_back(y); });
             ASSERT_EQ(fast, ref) << c.what << " round " << round;
             ASSERT_EQ(fastPal, refPal) << c.what << " round " << round;
             if (c.width > 0) {
@@ -197,7 +212,8 @@ TEST(MatchPixels, MatchesRowsFromTheTopAndLeavesTransparentColoursOut) {
 
 TEST(DrawPaletteGrid, PaintsSixteenBySixteenCellsWithGaps) {
     TLibPalette p{};
-    for (int i = 0; i < 256; ++i) p[i] = TLibPalEntry{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), 0};
+    for (int i = 0; i < 256; ++i)
+        p[i] = TLibPalEntry{uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), 0};
     QImage image(240, 240, QImage::Format_RGB32);
     const QRgb background = qRgb(1, 254, 3);  // in no cell
     image.fill(background);

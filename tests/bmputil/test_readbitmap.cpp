@@ -137,7 +137,8 @@ TEST_F(ReadBitmap, ColourCountAbove256IsCutTo256) {
     s.clrUsed = 5000;
     Result r = Read(Write("many.bmp", MakeBmp(s)));
     EXPECT_EQ(r.info->bmiColors[255].rgbRed, s.table[255].r);
-    EXPECT_EQ(r.info->bmiSpare[0] | r.info->bmiSpare[1] | r.info->bmiSpare[2] | r.info->bmiSpare[3], 0);
+    EXPECT_EQ(r.info->bmiSpare[0] | r.info->bmiSpare[1] | r.info->bmiSpare[2] | r.info->bmiSpare[3],
+              0);
     EXPECT_EQ(Unpadded(r.pixels, 3, 2), s.pixels);
 }
 
@@ -180,15 +181,16 @@ TEST_F(ReadBitmap, RefusesWhatItCannotRead) {
     std::memcpy(&far[10], &off, 4);
     EXPECT_EQ(Failure(far), "Stream read error");
 
-    EXPECT_EQ([&] {
-        try {
-            Read((dir_ / "missing.bmp").string());
-        } catch (const tk::Exception& e) {
-            return e.Message();
-        }
-        return std::string();
-    }(),
-              "Cannot open file " + (dir_ / "missing.bmp").string());
+    EXPECT_EQ(
+        [&] {
+            try {
+                Read((dir_ / "missing.bmp").string());
+            } catch (const tk::Exception& e) {
+                return e.Message();
+            }
+            return std::string();
+        }(),
+        "Cannot open file " + (dir_ / "missing.bmp").string());
 }
 
 TEST_F(ReadBitmap, HugeDimensionsInASmallFileAllocateNothing) {
@@ -229,9 +231,11 @@ TEST(BmpUtil, FlipRowsReversesRowOrder) {
 
 TEST(BmpUtil, PaletteConversionsKeepWhatTheyDoNotOwn) {
     TBitmapInfo info{};
-    for (int i = 0; i < 256; ++i) info.bmiColors[i] = TRGBQuad{uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0x55};
+    for (int i = 0; i < 256; ++i)
+        info.bmiColors[i] = TRGBQuad{uint8_t(i), uint8_t(i + 1), uint8_t(i + 2), 0x55};
     TLibPalette pal{};
-    for (int i = 0; i < 256; ++i) pal[i] = TLibPalEntry{uint8_t(255 - i), uint8_t(7), uint8_t(9), uint8_t(i & 1)};
+    for (int i = 0; i < 256; ++i)
+        pal[i] = TLibPalEntry{uint8_t(255 - i), uint8_t(7), uint8_t(9), uint8_t(i & 1)};
 
     TLibPalette fromTable = pal;
     ColorTableToPalette(fromTable, info);
@@ -255,7 +259,8 @@ TEST(BmpUtil, PaletteConversionsKeepWhatTheyDoNotOwn) {
 
     tk::TLogPalette lp = MakePalette(info);
     ASSERT_EQ(lp.size(), 256u);
-    EXPECT_EQ(lp[200], (tk::TPaletteEntry{202, 201, 200, 0}));  // table entries are blue, green, red
+    EXPECT_EQ(lp[200],
+              (tk::TPaletteEntry{202, 201, 200, 0}));  // table entries are blue, green, red
 }
 
 TEST(BmpUtil, ResetPaletteHoldsTheStaticColours) {
@@ -265,12 +270,14 @@ TEST(BmpUtil, ResetPaletteHoldsTheStaticColours) {
     for (const auto& e : pal) EXPECT_EQ(e, TLibPalEntry{});
 
     ResetPalette(pal, true);
-    const TLibPalEntry low[10] = {{0, 0, 0, 1},     {128, 0, 0, 1},   {0, 128, 0, 1},     {128, 128, 0, 1},
-                                  {0, 0, 128, 1},   {128, 0, 128, 1}, {0, 128, 128, 1},   {192, 192, 192, 1},
-                                  {192, 220, 192, 1}, {166, 202, 240, 1}};
-    const TLibPalEntry high[10] = {{255, 251, 240, 1}, {160, 160, 164, 1}, {128, 128, 128, 1}, {255, 0, 0, 1},
-                                   {0, 255, 0, 1},     {255, 255, 0, 1},   {0, 0, 255, 1},     {255, 0, 255, 1},
-                                   {0, 255, 255, 1},   {255, 255, 255, 1}};
+    const TLibPalEntry low[10] = {{0, 0, 0, 1},      {128, 0, 0, 1},     {0, 128, 0, 1},
+                                  {128, 128, 0, 1},  {0, 0, 128, 1},     {128, 0, 128, 1},
+                                  {0, 128, 128, 1},  {192, 192, 192, 1}, {192, 220, 192, 1},
+                                  {166, 202, 240, 1}};
+    const TLibPalEntry high[10] = {{255, 251, 240, 1}, {160, 160, 164, 1}, {128, 128, 128, 1},
+                                   {255, 0, 0, 1},     {0, 255, 0, 1},     {255, 255, 0, 1},
+                                   {0, 0, 255, 1},     {255, 0, 255, 1},   {0, 255, 255, 1},
+                                   {255, 255, 255, 1}};
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(pal[i], low[i]) << i;
         EXPECT_EQ(pal[246 + i], high[i]) << i;

@@ -31,8 +31,8 @@ void Put(std::vector<uint8_t>& out, T v) {
     out.insert(out.end(), b, b + sizeof(T));
 }
 
-inline std::vector<uint8_t> CrlBytes(const char* magic, int32_t count, int32_t reserved, const TLibPalette& pal,
-                              const std::vector<RawSlide>& slides) {
+inline std::vector<uint8_t> CrlBytes(const char* magic, int32_t count, int32_t reserved,
+                                     const TLibPalette& pal, const std::vector<RawSlide>& slides) {
     std::vector<uint8_t> out(magic, magic + 4);
     Put(out, count);
     Put(out, reserved);

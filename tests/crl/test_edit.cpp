@@ -30,8 +30,8 @@ protected:
         tk::WriteFileBytes(path, bytes.data(), bytes.size());
         return path;
     }
-    static int AddFile(TIntroLibrary& lib, const std::string& file, std::optional<uint8_t> transparent = {},
-                       TSlideProps props = {}) {
+    static int AddFile(TIntroLibrary& lib, const std::string& file,
+                       std::optional<uint8_t> transparent = {}, TSlideProps props = {}) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
         std::vector<uint8_t> pixels;
         size_t ps = 0, is = 0;
@@ -73,22 +73,28 @@ TEST_F(AddImage, StaticColoursAddOnlyBlack) {
     ASSERT_EQ(s.Pixels.size(), 24u);
     // Black is found only in entry 0, which is never examined: it takes 10.
     // Black again at index 1 of the table matches entry 10 exactly.
-    const uint8_t expected[21] = {10, 10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 246, 247, 248, 249, 250, 251, 252, 253, 254, 255};
-    for (int i = 0; i < 21; ++i) EXPECT_EQ(s.Pixels[static_cast<size_t>(i / 7 * 8 + i % 7)], expected[i]) << i;
-    for (int y = 0; y < 3; ++y) EXPECT_EQ(s.Pixels[static_cast<size_t>(y * 8 + 7)], 0);  // padding 0
+    const uint8_t expected[21] = {10,  10,  1,   2,   3,   4,   5,   6,   7,   8,  9,
+                                  246, 247, 248, 249, 250, 251, 252, 253, 254, 255};
+    for (int i = 0; i < 21; ++i)
+        EXPECT_EQ(s.Pixels[static_cast<size_t>(i / 7 * 8 + i % 7)], expected[i]) << i;
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(s.Pixels[static_cast<size_t>(y * 8 + 7)], 0);  // padding 0
     TLibPalette after = lib.Palette();
     EXPECT_EQ(after[10], (TLibPalEntry{0, 0, 0, 1}));
     after[10] = before[10];
     EXPECT_EQ(after, before);
     // The record beyond the name and the padding are zero.
-    EXPECT_EQ(s.Name[7] | s.Name[8] | s.Pad1[0] | s.Pad1[1] | s.Pad1[2] | s.Pad2[0] | s.Pad2[1] | s.Pad2[2], 0);
+    EXPECT_EQ(s.Name[7] | s.Name[8] | s.Pad1[0] | s.Pad1[1] | s.Pad1[2] | s.Pad2[0] | s.Pad2[1] |
+                  s.Pad2[2],
+              0);
 }
 
 TEST_F(AddImage, BothRowOrdersGiveIdenticalSlides) {
     BmpSpec s;
     s.width = 5;
     s.height = 4;
-    for (int i = 0; i < 40; ++i) s.table.push_back(Rgb{uint8_t(i * 6), uint8_t(i * 3), uint8_t(255 - i)});
+    for (int i = 0; i < 40; ++i)
+        s.table.push_back(Rgb{uint8_t(i * 6), uint8_t(i * 3), uint8_t(255 - i)});
     for (int i = 0; i < 20; ++i) s.pixels.push_back(static_cast<uint8_t>((i * 7) % 40));
     s.padByte = 0x5A;  // padding in the file never reaches the slide
     TIntroLibrary up, down;
@@ -119,7 +125,7 @@ TEST_F(AddImage, FullPaletteMapsToNearestAndEarlierSlidesKeepTheirIndices) {
         fill.table.push_back(Rgb{uint8_t(i), 100, 50});
         fill.pixels.push_back(static_cast<uint8_t>(i));
     }
-    fill.table.push_back(Rgb{}); // 241 entries; index 240 unused
+    fill.table.push_back(Rgb{});  // 241 entries; index 240 unused
     AddFile(lib, WriteBmp("fill.bmp", fill));
     const TIntroSlide& s = *lib.Slide(1);
     for (int i = 0; i < 234; ++i) EXPECT_EQ(s.Pixels[static_cast<size_t>(i)], 12 + i) << i;
@@ -157,8 +163,8 @@ TEST(SlideList, RemoveMoveRenameAndProperties) {
     std::mt19937 rng(8);
     TIntroLibrary lib;
     ASSERT_EQ(lib.LoadFromBytes(CrlBytes("CR10", 4, 0, NewPalette(),
-                                         {Raw(4, 1, "A", rng), Raw(4, 1, "B", rng), Raw(4, 1, "C", rng),
-                                          Raw(4, 1, "D", rng)})),
+                                         {Raw(4, 1, "A", rng), Raw(4, 1, "B", rng),
+                                          Raw(4, 1, "C", rng), Raw(4, 1, "D", rng)})),
               TLoadResult::Loaded);
     auto names = [&] {
         std::string s;

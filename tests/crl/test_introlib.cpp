@@ -57,8 +57,8 @@ protected:
         return "(loaded)";
     }
     // Adds a bitmap file as the editor and qvxlib do.
-    static int AddFile(TIntroLibrary& lib, const std::string& file, std::optional<uint8_t> transparent = {},
-                       TSlideProps props = {}) {
+    static int AddFile(TIntroLibrary& lib, const std::string& file,
+                       std::optional<uint8_t> transparent = {}, TSlideProps props = {}) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
         std::vector<uint8_t> pixels;
         size_t ps = 0, is = 0;
@@ -77,13 +77,14 @@ TEST_F(IntroLib, NewEmptyLibrarySavesTo1036Bytes) {
     std::vector<uint8_t> b = Bytes("empty.crl");
     ASSERT_EQ(b.size(), 1036u);
     EXPECT_EQ(b, CrlBytes("CR10", 0, 0, NewPalette(), {}));
-    EXPECT_EQ(b[12 + 3], 1);         // entry 0 used
+    EXPECT_EQ(b[12 + 3], 1);           // entry 0 used
     EXPECT_EQ(b[12 + 10 * 4 + 3], 0);  // entry 10 free
 }
 
 TEST_F(IntroLib, SlideRecordsAndPaddedRowsTakeTheirSize) {
     std::mt19937 rng(1);
-    auto bytes = CrlBytes("CR10", 2, 0, NewPalette(), {Raw(5, 3, "FIVE", rng), Raw(4, 3, "FOUR", rng)});
+    auto bytes =
+        CrlBytes("CR10", 2, 0, NewPalette(), {Raw(5, 3, "FIVE", rng), Raw(4, 3, "FOUR", rng)});
     EXPECT_EQ(bytes.size(), 1036u + 56 + 44);
     TIntroLibrary lib;
     ASSERT_EQ(lib.LoadFromFile(Write("sizes.crl", bytes)), TLoadResult::Loaded);
@@ -96,14 +97,17 @@ TEST_F(IntroLib, SlideRecordsAndPaddedRowsTakeTheirSize) {
 TEST_F(IntroLib, ReSavesAnOpenedFileByteForByte) {
     std::mt19937 rng(2);
     TLibPalette pal;
-    for (auto& e : pal) e = TLibPalEntry{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 4)};
+    for (auto& e : pal)
+        e = TLibPalEntry{uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 4)};
     std::vector<RawSlide> slides;
     for (int i = 0; i < 6; ++i) {
-        RawSlide s = Raw(1 + static_cast<int>(rng() % 13), 1 + static_cast<int>(rng() % 5), "ABCDEFGH", rng);
+        RawSlide s =
+            Raw(1 + static_cast<int>(rng() % 13), 1 + static_cast<int>(rng() % 5), "ABCDEFGH", rng);
         s.name[0] = static_cast<uint8_t>(rng() % 9);  // bytes past the length are kept too
         for (auto& p : s.pad1) p = uint8_t(rng());
         for (auto& p : s.pad2) p = uint8_t(rng());
-        s.transition = static_cast<uint8_t>(rng());  // values outside the editor's ranges are taken as read
+        s.transition =
+            static_cast<uint8_t>(rng());  // values outside the editor's ranges are taken as read
         s.speed = static_cast<int32_t>(rng());
         s.hold = -7;
         slides.push_back(s);
@@ -145,13 +149,14 @@ TEST_F(IntroLib, RejectedFileLeavesAnEmptyUnnamedLibrary) {
     ScriptedDialogs dialogs;
     dialogs.openAnswer = Write("bad.crl", bad);
     TIntroLibrary lib(&dialogs);
-    ASSERT_EQ(AddFile(lib, [&] {
-                  testbmp::BmpSpec s;
-                  s.width = s.height = 2;
-                  s.pixels = {1, 1, 1, 1};
-                  s.table = {{}, {9, 9, 9}};
-                  return Write("a.bmp", testbmp::MakeBmp(s));
-              }()),
+    ASSERT_EQ(AddFile(lib,
+                      [&] {
+                          testbmp::BmpSpec s;
+                          s.width = s.height = 2;
+                          s.pixels = {1, 1, 1, 1};
+                          s.table = {{}, {9, 9, 9}};
+                          return Write("a.bmp", testbmp::MakeBmp(s));
+                      }()),
               0);
     lib.SetFileName(Path("old.crl"));
 
@@ -188,7 +193,8 @@ TEST_F(IntroLib, CountFollowsTheSlidesActuallyRead) {
         EXPECT_EQ(lib.SaveToBytes(), CrlBytes("CR10", 0, 5, pal, {}));
     }
     // Three slides promised, the file ends inside the third: two stay.
-    auto bytes = CrlBytes("CR10", 3, 0, pal, {Raw(5, 3, "ONE", rng), Raw(6, 2, "TWO", rng), Raw(8, 8, "THREE", rng)});
+    auto bytes = CrlBytes("CR10", 3, 0, pal,
+                          {Raw(5, 3, "ONE", rng), Raw(6, 2, "TWO", rng), Raw(8, 8, "THREE", rng)});
     for (size_t cut : {size_t(30), size_t(20)}) {
         std::vector<uint8_t> shortFile(bytes.begin(), bytes.end() - static_cast<long>(cut));
         TIntroLibrary lib;
@@ -228,7 +234,8 @@ TEST_F(IntroLib, DamagedFilesFailWithTheFileLayersMessages) {
               "Read beyond end of file");
     RawSlide negative = Raw(1, 1, "NEG", rng);
     negative.height = -3;
-    EXPECT_EQ(LoadFailure(lib, Write("neg.crl", CrlBytes("CR10", 1, 0, NewPalette(), {negative}))), "Out of memory");
+    EXPECT_EQ(LoadFailure(lib, Write("neg.crl", CrlBytes("CR10", 1, 0, NewPalette(), {negative}))),
+              "Out of memory");
     EXPECT_EQ(lib.SlideCount(), 0);
     EXPECT_EQ(lib.Header().Count, 0);
 
@@ -252,9 +259,9 @@ TEST_F(IntroLib, NamesOfEightCharactersRoundTripAndLongerLengthsAreCut) {
     EXPECT_EQ(lib.Slide(0)->NameText(), "SUNSET01");
     EXPECT_EQ(lib.Slide(1)->NameText(), "ABCDEFGH");
     auto saved = lib.SaveToBytes();
-    EXPECT_EQ(saved[1036 + 20], 8);                    // 8-character name unchanged
-    EXPECT_EQ(saved[1036 + 36 + 20], 8);               // length cut to 8 on reading
-    EXPECT_EQ(saved[1036 + 36 + 29], 'Z');             // padding untouched
+    EXPECT_EQ(saved[1036 + 20], 8);         // 8-character name unchanged
+    EXPECT_EQ(saved[1036 + 36 + 20], 8);    // length cut to 8 on reading
+    EXPECT_EQ(saved[1036 + 36 + 29], 'Z');  // padding untouched
     bytes[1036 + 36 + 20] = 8;
     EXPECT_EQ(saved, bytes);
 }
@@ -316,8 +323,13 @@ TEST(IntroLibNames, SlideNameFromPath) {
     EXPECT_EQ(SlideNameFromPath("/tmp/.bmp"), "");
     EXPECT_EQ(SlideNameFromPath("averylongname.bmp"), "averylon");
     // One byte a character: Latin-1 letters stay, others become "?".
-    EXPECT_EQ(SlideNameFromPath("/p/\xC3\x9C" "ber.bmp"), "\xDC" "ber");
-    EXPECT_EQ(SlideNameFromPath("/p/\xE6\x97\xA5\xE6\x9C\xAC" "12345678.bmp"), "??123456");
+    EXPECT_EQ(SlideNameFromPath("/p/\xC3\x9C"
+                                "ber.bmp"),
+              "\xDC"
+              "ber");
+    EXPECT_EQ(SlideNameFromPath("/p/\xE6\x97\xA5\xE6\x9C\xAC"
+                                "12345678.bmp"),
+              "??123456");
 }
 
 TEST(IntroLibNames, TransitionTable) {

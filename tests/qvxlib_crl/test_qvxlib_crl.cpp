@@ -81,8 +81,10 @@ protected:
             s.height = 4 + k;
             s.topDown = k == 1;
             for (int i = 0; i < 60; ++i)
-                s.table.push_back({uint8_t(i * 4), uint8_t(rng() % 4 * 80), uint8_t(k * 50 + i % 3)});
-            for (int i = 0; i < s.width * s.height; ++i) s.pixels.push_back(static_cast<uint8_t>(rng() % 60));
+                s.table.push_back(
+                    {uint8_t(i * 4), uint8_t(rng() % 4 * 80), uint8_t(k * 50 + i % 3)});
+            for (int i = 0; i < s.width * s.height; ++i)
+                s.pixels.push_back(static_cast<uint8_t>(rng() % 60));
             files.push_back(Write(names[k], testbmp::MakeBmp(s)));
         }
         return files;
@@ -93,7 +95,8 @@ protected:
 
 // What the editor makes of the same files: each added in turn with the
 // current transition, speed and hold.
-std::vector<uint8_t> ModelLibrary(const std::vector<std::string>& files, TSlideProps props, bool batch) {
+std::vector<uint8_t> ModelLibrary(const std::vector<std::string>& files, TSlideProps props,
+                                  bool batch) {
     TIntroLibrary lib;
     for (auto& f : files) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
@@ -117,7 +120,8 @@ TEST_F(Qvxlib, CreateWritesWhatTheEditorWrites) {
     EXPECT_EQ(Bytes("a.crl"), ModelLibrary(files, TSlideProps{}, false));
 
     args[2] = P("b.crl");
-    for (std::string a : {"--transition", "curtains", "--speed", "7", "--hold", "3", "--batch"}) args.push_back(a);
+    for (std::string a : {"--transition", "curtains", "--speed", "7", "--hold", "3", "--batch"})
+        args.push_back(a);
     ASSERT_EQ(Qvx(args).code, 0);
     auto batch = ModelLibrary(files, TSlideProps{6, 7, 3}, true);
     EXPECT_EQ(Bytes("b.crl"), batch);
@@ -135,8 +139,12 @@ TEST_F(Qvxlib, CreateWritesWhatTheEditorWrites) {
 
 TEST_F(Qvxlib, CreateRefusesBadArgumentsAndBadBitmaps) {
     auto files = Bitmaps();
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--speed", "0"}, {"--speed", "101"}, {"--hold", "-1"},
-                                         {"--transition", "29"}, {"--transition", "Sideways"}, {"--speed", "x"}}) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--speed", "0"},
+                                         {"--speed", "101"},
+                                         {"--hold", "-1"},
+                                         {"--transition", "29"},
+                                         {"--transition", "Sideways"},
+                                         {"--speed", "x"}}) {
         std::vector<std::string> args = {"create", "crl", P("x.crl"), files[0]};
         args.insert(args.end(), bad.begin(), bad.end());
         EXPECT_EQ(Qvx(args).code, 2) << bad[0] << " " << bad[1];
@@ -188,8 +196,9 @@ TEST_F(Qvxlib, InfoJsonDescribesHeaderPaletteAndSlides) {
     EXPECT_EQ(s0["width"].toInt(), 5);
     EXPECT_EQ(s0["height"].toInt(), 3);
     auto sha = [](const std::vector<uint8_t>& p) {
-        return QCryptographicHash::hash(QByteArray(reinterpret_cast<const char*>(p.data()), qsizetype(p.size())),
-                                        QCryptographicHash::Sha256)
+        return QCryptographicHash::hash(
+                   QByteArray(reinterpret_cast<const char*>(p.data()), qsizetype(p.size())),
+                   QCryptographicHash::Sha256)
             .toHex()
             .toStdString();
     };
@@ -239,7 +248,11 @@ TEST_F(Qvxlib, ExtractedBitmapsRebuildTheSameSlides) {
     std::vector<std::string> extracted;
     for (int i = 0; i < original.SlideCount(); ++i) {
         const TIntroSlide& s = *original.Slide(i);
-        std::string f = P("out/" + std::string(i == 0 ? "000_SUNSET01" : i == 1 ? "001_title.sc" : "002_logo") + ".bmp");
+        std::string f = P("out/" +
+                          std::string(i == 0   ? "000_SUNSET01"
+                                      : i == 1 ? "001_title.sc"
+                                               : "002_logo") +
+                          ".bmp");
         ASSERT_TRUE(fs::exists(f)) << f;
         std::unique_ptr<bmputil::TBitmapInfo> info;
         std::vector<uint8_t> pixels;
@@ -262,5 +275,6 @@ TEST_F(Qvxlib, ExtractedBitmapsRebuildTheSameSlides) {
     TIntroLibrary rebuilt;
     ASSERT_EQ(rebuilt.LoadFromFile(P("b.crl")), TLoadResult::Loaded);
     EXPECT_EQ(rebuilt.Palette(), original.Palette());
-    for (int i = 0; i < original.SlideCount(); ++i) EXPECT_EQ(rebuilt.Slide(i)->Pixels, original.Slide(i)->Pixels);
+    for (int i = 0; i < original.SlideCount(); ++i)
+        EXPECT_EQ(rebuilt.Slide(i)->Pixels, original.Slide(i)->Pixels);
 }

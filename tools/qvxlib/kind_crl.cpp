@@ -47,7 +47,8 @@ bool Detect(const std::vector<uint8_t>& head) {
 }
 
 std::string TransitionText(int t) {
-    if (t >= 0 && t < slideshelf::kTransitionCount) return slideshelf::TransitionNames[static_cast<size_t>(t)];
+    if (t >= 0 && t < slideshelf::kTransitionCount)
+        return slideshelf::TransitionNames[static_cast<size_t>(t)];
     return "(unknown)";
 }
 
@@ -62,7 +63,8 @@ int Info(const Args& a, const std::string& file) {
         j.Key("count").Int(lib.SlideCount());
         j.Key("reserved").Int(h.Reserved);
         j.Key("palette").BeginArray();
-        for (const auto& e : h.Palette) j.BeginArray().Int(e.Red).Int(e.Green).Int(e.Blue).Int(e.Used).EndArray();
+        for (const auto& e : h.Palette)
+            j.BeginArray().Int(e.Red).Int(e.Green).Int(e.Blue).Int(e.Used).EndArray();
         j.EndArray();
         j.Key("items").BeginArray();
         for (int i = 0; i < lib.SlideCount(); ++i) {
@@ -86,10 +88,11 @@ int Info(const Args& a, const std::string& file) {
     int used = 0;
     for (const auto& e : h.Palette) used += e.Used != 0;
     std::printf("intro library (CRL) %s\n", file.c_str());
-    std::printf("slides: %d  reserved: %d  palette: %d of 256 entries used\n", lib.SlideCount(), h.Reserved, used);
+    std::printf("slides: %d  reserved: %d  palette: %d of 256 entries used\n", lib.SlideCount(),
+                h.Reserved, used);
     if (lib.SlideCount() == 0) return kOk;
-    std::printf("%5s  %-8s  %-26s %6s %6s %6s %6s\n", "index", "name", "transition", "speed", "hold", "width",
-                "height");
+    std::printf("%5s  %-8s  %-26s %6s %6s %6s %6s\n", "index", "name", "transition", "speed",
+                "hold", "width", "height");
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
         std::string name = Latin1ToUtf8(s.NameText(), true);
@@ -145,7 +148,8 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
         std::vector<uint8_t> bytes = SlideBitmapFile(s, lib.Palette());
-        std::string path = (std::filesystem::path(dir) / ItemFileName(i, s.NameText(), ".bmp")).string();
+        std::string path =
+            (std::filesystem::path(dir) / ItemFileName(i, s.NameText(), ".bmp")).string();
         tk::WriteFileBytes(path, bytes.data(), bytes.size());
         std::printf("%s\n", path.c_str());
     }
@@ -166,7 +170,8 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         long n = std::strtol(t->c_str(), &end, 10);
         if (!t->empty() && *end == '\0') {
             if (n < 0 || n >= slideshelf::kTransitionCount)
-                throw UsageError{tk::Format("--transition must be from 0 to %d or a name", slideshelf::kTransitionCount - 1)};
+                throw UsageError{tk::Format("--transition must be from 0 to %d or a name",
+                                            slideshelf::kTransitionCount - 1)};
             props.Transition = static_cast<uint8_t>(n);
         } else if (auto idx = slideshelf::TransitionIndex(*t)) {
             props.Transition = static_cast<uint8_t>(*idx);
@@ -177,7 +182,8 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     props.Speed = IntInRange(a, "speed", 5, 1, 100);
     props.Hold = IntInRange(a, "hold", 0, 0, 100);
     // A batch add makes colour index 0 of every bitmap transparent.
-    const std::optional<uint8_t> transparent = a.Flag("batch") ? std::optional<uint8_t>(0) : std::nullopt;
+    const std::optional<uint8_t> transparent =
+        a.Flag("batch") ? std::optional<uint8_t>(0) : std::nullopt;
 
     TIntroLibrary lib;
     for (const std::string& file : inputs) {
