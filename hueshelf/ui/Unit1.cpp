@@ -19,6 +19,10 @@
 
 using hueshelf::TFileDialogKind;
 
+// The glyphs live in the window library's resources, which a static
+// library must register by hand.
+static void InitGlyphResources() { Q_INIT_RESOURCE(hueshelf); }
+
 namespace {
 
 const char* const kCaption = "QVX HI-COLOR IMAGE LIBRARY EDITOR";
@@ -131,6 +135,7 @@ void TForm1::CreateComponents() {
 }
 
 void TForm1::CreateMenu() {
+    InitGlyphResources();
     ImageList1 = hueshelf::LoadImageList(":/hueshelf/glyphs/menuimages.png");
     auto icon = [this](size_t index) { return index < ImageList1.size() ? ImageList1[index] : QIcon(); };
     auto bind = [this](QAction* action, void (TForm1::*handler)()) {
