@@ -1,10 +1,11 @@
 #include "Controls.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTimer>
+#include <algorithm>
 
 #include "Application.h"
 #include "toolkit/graphics.h"
@@ -15,20 +16,6 @@ namespace hueshelf {
 
 namespace {
 
-// Gives every entry the list's fixed item height.
-class TFixedHeightDelegate : public QStyledItemDelegate {
-public:
-    TFixedHeightDelegate(TListBox* list) : QStyledItemDelegate(list), list_(list) {}
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize s = QStyledItemDelegate::sizeHint(option, index);
-        s.setHeight(list_->ItemHeight());
-        return s;
-    }
-
-private:
-    TListBox* list_;
-};
-
 // Counts the user-input handlers running, also when one ends in an exception.
 struct TDepth {
     explicit TDepth(int& d) : d_(d) { ++d_; }
@@ -38,12 +25,40 @@ struct TDepth {
 
 }  // namespace
 
-TListBox::TListBox(QWidget* parent) : QListWidget(parent) {
+TListBox::TListBox(QWidget* parent) : QTableView(parent), model_(new QStringListModel(this)) {
+    setModel(model_);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    setItemDelegate(new TFixedHeightDelegate(this));
-    connect(this, &QListWidget::itemSelectionChanged, this, &TListBox::SelectionChanged);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    horizontalHeader()->hide();
+    horizontalHeader()->setStretchLastSection(true);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(itemHeight_);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TListBox::SelectionChanged);
 }
+
+int TListBox::Count() const { return model_->rowCount(); }
+
+QString TListBox::Item(int index) const { return model_->data(model_->index(index)).toString(); }
+
+void TListBox::SetItem(int index, const QString& text) { model_->setData(model_->index(index), text); }
+
+void TListBox::Add(const QString& text) {
+    const int row = model_->rowCount();
+    model_->insertRows(row, 1);
+    model_->setData(model_->index(row), text);
+}
+
+void TListBox::Clear() { model_->setStringList({}); }
+
+void TListBox::SetItems(const QStringList& names) { model_->setStringList(names); }
+
+QStringList TListBox::Items() const { return model_->stringList(); }
 
 int TListBox::ItemIndex() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
@@ -51,24 +66,22 @@ int TListBox::ItemIndex() const {
 }
 
 void TListBox::SetItemIndex(int index) {
-    if (index < 0 || index >= count()) {
-        clearSelection();
-        setCurrentRow(-1);
+    if (index < 0 || index >= Count()) {
+        selectionModel()->clear();
         return;
     }
-    setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-    scrollToItem(item(index));
+    selectionModel()->setCurrentIndex(model_->index(index), QItemSelectionModel::ClearAndSelect);
+    scrollTo(model_->index(index));
 }
 
 void TListBox::SetItemHeight(int height) {
     itemHeight_ = height;
-    doItemsLayout();
+    verticalHeader()->setDefaultSectionSize(height);
 }
 
-void TListBox::SetItems(const QStringList& names) {
-    clear();
-    addItems(names);
-}
+QRect TListBox::ItemRect(int index) const { return visualRect(model_->index(index)); }
+
+void TListBox::ScrollTo(int index) { scrollTo(model_->index(index)); }
 
 void TListBox::SelectionChanged() {
     if (userInput_ > 0) emit Click();
@@ -78,22 +91,22 @@ void TListBox::mousePressEvent(QMouseEvent* event) {
     // A press below the last entry keeps the selection, as list boxes do.
     if (!indexAt(event->position().toPoint()).isValid()) return;
     TDepth depth(userInput_);
-    QListWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void TListBox::mouseMoveEvent(QMouseEvent* event) {
     TDepth depth(userInput_);
-    QListWidget::mouseMoveEvent(event);
+    QTableView::mouseMoveEvent(event);
 }
 
 void TListBox::mouseReleaseEvent(QMouseEvent* event) {
     TDepth depth(userInput_);
-    QListWidget::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
 }
 
 void TListBox::keyPressEvent(QKeyEvent* event) {
     TDepth depth(userInput_);
-    QListWidget::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
 }
 
 // ---- TImage ----------------------------------------------------------------------
@@ -102,12 +115,14 @@ TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::SetPicture(const tk::TPicture& picture) {
     picture_ = picture;
+    rendered_ = QImage();
     drawFailed_ = false;
     update();
 }
 
 void TImage::ClearPicture() {
     picture_.Clear();
+    rendered_ = QImage();
     drawFailed_ = false;
     update();
 }
@@ -126,23 +141,30 @@ QRect TImage::PictureRect(const QSize& control) const {
 
 void TImage::paintEvent(QPaintEvent*) {
     if (picture_.Empty() || drawFailed_ || width() <= 0 || height() <= 0) return;
-    QImage target(size(), QImage::Format_ARGB32_Premultiplied);
-    target.fill(Qt::transparent);
-    try {
-        tk::TCanvas canvas(&target);
-        const QRect r = PictureRect(size());
-        canvas.StretchDraw(tk::Bounds(r.x(), r.y(), r.width(), r.height()), *picture_.Graphic());
-    } catch (...) {
-        // Report once, outside the paint, so the message box does not
-        // repaint into the same failure.
-        drawFailed_ = true;
-        QTimer::singleShot(0, this, [error = std::current_exception()] {
-            THueshelfApplication::HandleException(error);
-        });
-        return;
+    const QRect shown = PictureRect(size());
+    if (shown.isEmpty()) return;
+    // Never render larger than the picture itself; enlarging is left to
+    // the painter below.
+    const QSize renderSize(std::min(shown.width(), picture_.Width()), std::min(shown.height(), picture_.Height()));
+    if (rendered_.size() != renderSize) {
+        QImage target(renderSize, QImage::Format_ARGB32_Premultiplied);
+        target.fill(Qt::transparent);
+        try {
+            tk::TCanvas canvas(&target);
+            canvas.StretchDraw(tk::Bounds(0, 0, renderSize.width(), renderSize.height()), *picture_.Graphic());
+        } catch (...) {
+            // Report once, outside the paint, so the message box does not
+            // repaint into the same failure.
+            drawFailed_ = true;
+            QTimer::singleShot(0, this, [error = std::current_exception()] {
+                THueshelfApplication::HandleException(error);
+            });
+            return;
+        }
+        rendered_ = std::move(target);
     }
     QPainter painter(this);
-    painter.drawImage(0, 0, target);
+    painter.drawImage(shown, rendered_);
 }
 
 // ---- Glyphs ------------------------------------------------------------------------

@@ -6,7 +6,8 @@
 
 #include <QIcon>
 #include <QImage>
-#include <QListWidget>
+#include <QTableView>
+#include <QStringListModel>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -15,20 +16,32 @@
 
 namespace hueshelf {
 
-// Single-selection list of strings. ItemIndex is the selected entry (-1 for
-// none). Click is emitted when the user changes the selection with the
-// mouse or the keyboard; commands that select an entry do not emit it.
-class TListBox : public QListWidget {
+// Single-selection list of strings. It is a one-column table without
+// headers or grid over a string model: all rows have the item height, so
+// replacing every entry is one model reset and no layout walks the entries,
+// however long the list. ItemIndex is the selected entry (-1 for none). Click is emitted when the user changes the
+// selection with the mouse or the keyboard; commands that select an entry
+// do not emit it.
+class TListBox : public QTableView {
     Q_OBJECT
 public:
     explicit TListBox(QWidget* parent = nullptr);
+
+    int Count() const;
+    QString Item(int index) const;
+    void SetItem(int index, const QString& text);  // the selection stays
+    void Add(const QString& text);
+    void Clear();
+    // Replaces every entry with `names` in one step.
+    void SetItems(const QStringList& names);
+    QStringList Items() const;
 
     int ItemIndex() const;
     void SetItemIndex(int index);  // -1 clears the selection
     int ItemHeight() const { return itemHeight_; }
     void SetItemHeight(int height);
-    // Replaces every entry with `names` in one step.
-    void SetItems(const QStringList& names);
+    QRect ItemRect(int index) const;  // in viewport coordinates
+    void ScrollTo(int index);
 
 signals:
     void Click();
@@ -41,6 +54,7 @@ protected:
 
 private:
     void SelectionChanged();
+    QStringListModel* model_;
     int itemHeight_ = 13;
     int userInput_ = 0;  // nesting depth of mouse/keyboard handlers
 };
@@ -49,8 +63,10 @@ private:
 // aspect ratio is not kept); with Proportional it is shrunk to fit, keeping
 // its aspect ratio, and centred; otherwise it is drawn at its own size at
 // the top-left. Drawing goes through the toolkit canvas, so a JPEG is
-// decoded on its first draw. A picture that cannot be drawn reports its
-// message once and leaves the control blank.
+// decoded on its first draw. The picture is rendered once, at its own size
+// or (when larger) at the size it is shown, and scaled when painted. A
+// picture that cannot be drawn reports its message once and leaves the
+// control blank.
 class TImage : public QWidget {
     Q_OBJECT
 public:
@@ -69,6 +85,7 @@ protected:
 
 private:
     tk::TPicture picture_;
+    QImage rendered_;  // the picture drawn at the render size
     bool drawFailed_ = false;
 };
 

@@ -300,7 +300,7 @@ void TForm1::FormCloseQuery(bool& CanClose) {
 }
 
 void TForm1::New1Click() {
-    ListBox1->clear();
+    ListBox1->Clear();
     QVXHiColorImagelib1->Images()->Clear();
     Edit1->setText("");
     CurrentFile.clear();
@@ -311,35 +311,28 @@ void TForm1::Load1Click() {
     if (!OpenDialog1.Execute(this)) return;
     const std::string fileName = OpenDialog1.FileName;
 
-    // Read into a scratch library first: a file that fails to load leaves
-    // the library, the list and the current file as they were, so a later
-    // Save cannot write a half-read library over the current file.
-    qvx::TQVXHiColorImagelib scratch(nullptr);
-    scratch.UseTransparent = QVXHiColorImagelib1->UseTransparent;
-    scratch.Tag = QVXHiColorImagelib1->Tag;
-    scratch.DesignLeft = QVXHiColorImagelib1->DesignLeft;
-    scratch.DesignTop = QVXHiColorImagelib1->DesignTop;
-    scratch.LoadFromFile(fileName);
+    // Read into a fresh library that takes the current one's place only
+    // once the file has loaded: a file that fails leaves the library, the
+    // list and the current file as they were, so a later Save cannot write
+    // a half-read library over the current file.
+    auto loaded = std::make_unique<qvx::TQVXHiColorImagelib>(nullptr);
+    loaded->UseTransparent = QVXHiColorImagelib1->UseTransparent;
+    loaded->Tag = QVXHiColorImagelib1->Tag;
+    loaded->DesignLeft = QVXHiColorImagelib1->DesignLeft;
+    loaded->DesignTop = QVXHiColorImagelib1->DesignTop;
+    loaded->LoadFromFile(fileName);
 
-    ListBox1->clear();
-    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
-    images->Clear();
-    for (int i = 0; i < scratch.Count(); ++i) {
-        qvx::TQVXImageItem* from = scratch.Images()->Items(i);
-        qvx::TQVXImageItem* to = images->Add();
-        to->Image().Exchange(from->Image());
-        to->SetName(from->Name());
-    }
-    QVXHiColorImagelib1->UseTransparent = scratch.UseTransparent;
-    QVXHiColorImagelib1->Tag = scratch.Tag;
-    QVXHiColorImagelib1->DesignLeft = scratch.DesignLeft;
-    QVXHiColorImagelib1->DesignTop = scratch.DesignTop;
+    const std::string name = QVXHiColorImagelib1->Name();
+    delete QVXHiColorImagelib1;  // its owner forgets it
+    QVXHiColorImagelib1 = loaded.release();
+    components_->InsertComponent(QVXHiColorImagelib1);
+    QVXHiColorImagelib1->SetName(name);
 
-    RebuildList();
-    if (ListBox1->count() > 0) {
+    RebuildList();  // every entry replaced in one step
+    if (ListBox1->Count() > 0) {
         ListBox1->SetItemIndex(0);
         ShowItem(0);
-        Edit1->setText(QString::fromStdString(images->Items(0)->Name()));
+        Edit1->setText(QString::fromStdString(QVXHiColorImagelib1->Images()->Items(0)->Name()));
     } else {
         Image1->ClearPicture();
     }
@@ -380,7 +373,7 @@ void TForm1::ListBox1Click() {
         // Found by name: with several items of the selected name, the last
         // of them ends up shown.
         const QString name = QString::fromStdString(images->Items(i)->Name());
-        if (ListBox1->item(selected)->text() == name) {
+        if (ListBox1->Item(selected) == name) {
             ShowItem(i);
             Edit1->setText(name);
         }
@@ -391,7 +384,9 @@ void TForm1::Edit1Change() {
     const int selected = ListBox1->ItemIndex();
     if (selected < 0) return;
     const QString text = Edit1->text();
-    ListBox1->item(selected)->setText(text);
+    // Commands that show a name set the edit to the entry's own text; the
+    // list then has nothing to redraw.
+    if (ListBox1->Item(selected) != text) ListBox1->SetItem(selected, text);
     QVXHiColorImagelib1->Images()->Items(selected)->SetName(text.toStdString());
     Modified = true;
 }
@@ -407,42 +402,42 @@ void TForm1::AddPictureFile(const std::string& fileName) {
     qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
     item->SetImage(picture);
     item->SetName(tk::Format("Image%d", QVXHiColorImagelib1->Count()));
-    ListBox1->addItem(QString::fromStdString(item->Name()));
+    ListBox1->Add(QString::fromStdString(item->Name()));
     if (ListBox1->ItemIndex() >= 0) {
-        ListBox1->SetItemIndex(ListBox1->count() - 1);
+        ListBox1->SetItemIndex(ListBox1->Count() - 1);
         ShowItem(QVXHiColorImagelib1->Count() - 1);
     }
     Modified = true;
 }
 
 void TForm1::SpeedButton1Click() {
-    if (ListBox1->count() == 0) return;
+    if (ListBox1->Count() == 0) return;
     const int k = ListBox1->ItemIndex();
     if (k > 0) {
         ExchangeItems(k - 1, k);
         RebuildList();
         ListBox1->SetItemIndex(k - 1);
         ShowItem(k - 1);
-        Edit1->setText(ListBox1->item(k - 1)->text());
+        Edit1->setText(ListBox1->Item(k - 1));
     }
     Modified = true;  // also when nothing moved
 }
 
 void TForm1::SpeedButton2Click() {
     const int k = ListBox1->ItemIndex();
-    if (ListBox1->count() == 0 || k < 0 || k >= ListBox1->count() - 1) return;
+    if (ListBox1->Count() == 0 || k < 0 || k >= ListBox1->Count() - 1) return;
     ExchangeItems(k, k + 1);
     RebuildList();
     ListBox1->SetItemIndex(k + 1);
     ShowItem(k + 1);
-    Edit1->setText(ListBox1->item(k + 1)->text());
+    Edit1->setText(ListBox1->Item(k + 1));
     Modified = true;
 }
 
 void TForm1::SpeedButton3Click() {
     const int k = ListBox1->ItemIndex();
-    if (ListBox1->count() == 0 || k < 0) return;
-    const std::string name = ListBox1->item(k)->text().toStdString();
+    if (ListBox1->Count() == 0 || k < 0) return;
+    const std::string name = ListBox1->Item(k).toStdString();
 
     // Every item of that name goes; the others keep their order. Kept items
     // are swapped forward and the tail removed, in one pass.
@@ -456,11 +451,11 @@ void TForm1::SpeedButton3Click() {
     for (int i = images->Count() - 1; i >= kept; --i) images->Delete(i);
 
     RebuildList();
-    if (ListBox1->count() == 0) {
+    if (ListBox1->Count() == 0) {
         Image1->ClearPicture();
     } else {
-        ListBox1->SetItemIndex(ListBox1->count() - 1);
-        ShowItem(ListBox1->count() - 1);
+        ListBox1->SetItemIndex(ListBox1->Count() - 1);
+        ShowItem(ListBox1->Count() - 1);
     }
     Modified = true;  // Edit1 keeps its text
 }

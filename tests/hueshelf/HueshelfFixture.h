@@ -102,11 +102,9 @@ protected:
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     // Selects a list entry as the user does, with the mouse.
     void ClickEntry(int row) {
-        QListWidgetItem* item = form->ListBox1->item(row);
-        ASSERT_NE(item, nullptr);
-        form->ListBox1->scrollToItem(item);
-        QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {},
-                          form->ListBox1->visualItemRect(item).center());
+        ASSERT_LT(row, form->ListBox1->Count());
+        form->ListBox1->ScrollTo(row);
+        QTest::mouseClick(form->ListBox1->viewport(), Qt::LeftButton, {}, form->ListBox1->ItemRect(row).center());
     }
     void TypeName(const std::string& text) {
         form->Edit1->setFocus();
@@ -117,7 +115,7 @@ protected:
 
     std::vector<std::string> ListNames() const {
         std::vector<std::string> names;
-        for (int i = 0; i < form->ListBox1->count(); ++i) names.push_back(form->ListBox1->item(i)->text().toStdString());
+        for (const QString& name : form->ListBox1->Items()) names.push_back(name.toStdString());
         return names;
     }
     std::vector<std::string> LibraryNames() const {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QUrl>
+#include <QWindow>
 
 #include "HueshelfFixture.h"
 
@@ -292,9 +293,12 @@ TEST_F(CommandsTest, MovesAtBothEnds) {
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5, 6}));
     EXPECT_FALSE(form->Modified);
 
-    // Down then up restores order, names and pictures.
+    // Down then up restores order, names and pictures; the pictures trade
+    // places without being copied.
     ClickEntry(0);
+    const tk::TGraphic* first = form->QVXHiColorImagelib1->Images()->Items(0)->Image().Graphic();
     Click(form->SpeedButton2);
+    EXPECT_EQ(form->QVXHiColorImagelib1->Images()->Items(1)->Image().Graphic(), first);
     EXPECT_EQ(ListNames(), (Names{"Image2", "Image1", "Image3"}));
     EXPECT_EQ(LibraryNames(), ListNames());
     EXPECT_EQ(LibraryWidths(), (Widths{5, 4, 6}));
@@ -343,8 +347,14 @@ TEST_F(CommandsTest, DroppedFilesAreAddedInOrderUntilOneFails) {
                               QUrl::fromLocalFile(QString::fromStdString(MakePicture("d.bmp", 7, 3, Qt::blue)))};
     QMimeData mime;
     mime.setUrls(urls);
+    // As the window system delivers a drag: enter, then drop, on the window.
+    QWindow* window = form->windowHandle();
+    ASSERT_NE(window, nullptr);
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form.get(), &drop);
+    QApplication::sendEvent(window, &drop);
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2"}));
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5}));
     EXPECT_EQ(dialogs.errors, (Names{"Unknown picture file extension (.png)"}));

@@ -34,8 +34,11 @@ TEST_F(HueshelfTest, LayoutFollowsTheForm) {
     EXPECT_TRUE(form->SpeedButton4->autoRaise());
 
     EXPECT_EQ(In(form->Panel3, client), QRect(0, 41, 169, client->height() - 41));
-    EXPECT_EQ(In(form->Panel4, form->Panel3), QRect(0, form->Panel3->height() - 64, 169, 64));
-    EXPECT_EQ(In(form->ListBox1, form->Panel3), QRect(0, 0, 169, form->Panel3->height() - 64));
+    // Inside the panels' bevels.
+    const QRect column = form->Panel3->contentsRect();
+    EXPECT_EQ(In(form->Panel4, form->Panel3), QRect(column.left(), column.bottom() + 1 - 64, column.width(), 64));
+    EXPECT_EQ(In(form->ListBox1, form->Panel3),
+              QRect(column.left(), column.top(), column.width(), column.height() - 64));
     EXPECT_EQ(form->SpeedButton2->geometry(), QRect(56, 8, 23, 22));
     EXPECT_EQ(form->SpeedButton1->geometry(), QRect(80, 8, 23, 22));
     EXPECT_EQ(form->SpeedButton3->geometry(), QRect(104, 8, 23, 22));
@@ -47,15 +50,15 @@ TEST_F(HueshelfTest, LayoutFollowsTheForm) {
     // The picture fills the rest above the status bar and its two panels.
     EXPECT_EQ(In(form->Panel2, client), QRect(169, 41, client->width() - 169, client->height() - 41));
     EXPECT_EQ(In(form->Image1, form->Panel2).bottom() + 1, In(form->StatusBar1, form->Panel2).top());
-    EXPECT_EQ(In(form->StatusBar1, form->Panel2).bottom() + 1, form->Panel2->height());
+    EXPECT_EQ(In(form->StatusBar1, form->Panel2).bottom(), form->Panel2->contentsRect().bottom());
     EXPECT_EQ(form->StatusBar1->height(), 19);
     EXPECT_EQ(form->StatusPanel0->width(), 200);
     EXPECT_EQ(form->StatusPanel1->width(), 50);
     EXPECT_TRUE(form->StatusPanel0->text().isEmpty());
 
-    form->ListBox1->addItems({"a", "b"});
-    EXPECT_EQ(form->ListBox1->visualItemRect(form->ListBox1->item(1)).height(), 13);
-    EXPECT_EQ(form->ListBox1->visualItemRect(form->ListBox1->item(1)).top(), 13);
+    form->ListBox1->SetItems({"a", "b"});
+    EXPECT_EQ(form->ListBox1->ItemRect(1).height(), 13);
+    EXPECT_EQ(form->ListBox1->ItemRect(1).top(), 13);
 }
 
 TEST_F(HueshelfTest, MenuItemsCarryTheirTextsAndGlyphs) {
@@ -158,7 +161,8 @@ TEST_F(HueshelfTest, LibraryComesFromTheFormDataAndEverySaveCarriesItsPosition) 
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.contains(QByteArray("\x13QVXHiColorImagelib1")));
-    const QByteArray tail("\x06Images\x0e\x00\x04Left\x03\xd0\x00\x03Top\x02\x48\x00\x00", 27);
+    static const char kTail[] = "\x06Images\x0e\x00\x04Left\x03\xd0\x00\x03Top\x02\x48\x00\x00";
+    const QByteArray tail(kTail, sizeof kTail - 1);
     EXPECT_TRUE(bytes.endsWith(tail));
 }
 
