@@ -43,9 +43,10 @@ public:
         caption_->setAlignment(Qt::AlignCenter);
         image_ = new TImage(this);
         image_->Proportional = true;
-        image_->setMinimumSize(150, 150);
+        image_->setFixedSize(160, 160);
         layout->addWidget(caption_);
-        layout->addWidget(image_, 1);
+        layout->addWidget(image_);
+        layout->addStretch(1);
     }
 
     void ShowFile(const QString& path) {
