@@ -3,9 +3,7 @@
 // dialogs answered from the command line; `--save-as PATH` then runs
 // File > Save As, and `--quit` ends the program once the steps are done.
 // The editor itself reads no command line.
-#include <QTimer>
 #include <cstdio>
-#include <deque>
 #include <optional>
 #include <string>
 
@@ -67,9 +65,6 @@ int main(int argc, char** argv) {
             form.Load2->trigger();
         }
     }
-    if (quit) {
-        form.Modified = false;  // saved or not, the launcher asks nothing
-        return 0;
-    }
+    if (quit) return 0;  // the window goes without a close question
     return app.exec();
 }
