@@ -97,7 +97,6 @@ private:
     std::vector<Listener> listeners_;
     int nextId_ = 1;
     bool pointerCaptured_ = false;
-    std::shared_ptr<const void> alive_ = std::make_shared<int>(0);
 };
 
 // A window reference that notices the window's destruction.
