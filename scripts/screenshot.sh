@@ -4,7 +4,9 @@
 #   scripts/screenshot.sh slideshelf OUT.png
 # With a library, Hueshelf is started through the test launcher
 # (tests/hueshelf/screenshot_launcher.cpp), which opens it with File > Load;
-# the editor itself reads no command line. Needs xvfb, xauth and imagemagick
+# the editor itself reads no command line. Slideshelf is always started
+# through its test launcher (tests/slideshelf/screenshot_launcher.cpp),
+# which builds a small library with the editor's commands and shows a slide. Needs xvfb, xauth and imagemagick
 # (scripts/install-deps.sh). BUILD=build/ci picks another build tree.
 set -euo pipefail
 
@@ -24,8 +26,8 @@ case "$app" in
       program=("$build/hueshelf/Hueshelf")
     fi ;;
   slideshelf)
-    target=Slideshelf
-    program=("$build/slideshelf/Slideshelf") ;;
+    target=slideshelf_screenshot
+    program=("$build/tests/slideshelf/slideshelf_screenshot") ;;
   *) echo "screenshot.sh: unknown program '$app' (hueshelf or slideshelf)" >&2; exit 2 ;;
 esac
 

@@ -1,5 +1,5 @@
 // Opens the editor with a library of three slides, the second one shown,
-// for screenshots (scripts/screenshot-slideshelf.sh). Test use only: the
+// for screenshots (scripts/screenshot.sh slideshelf). Test use only: the
 // program itself reads no options or environment. An optional argument
 // ends it after that many seconds.
 #include <QApplication>
