@@ -42,4 +42,31 @@ void Window::DeliverActivate(bool active) {
         if (l.activate) l.activate(active);
 }
 
+void Window::CapturePointer(bool capture) {
+    if (capture == pointerCaptured_) return;
+    pointerCaptured_ = capture;
+    OnPointerCapture(capture);
+}
+
+}  // namespace winsys
+
+#include "platform/com/backend.h"
+#include "services.h"
+
+namespace winsys {
+
+tk::TRect Window::ScreenClientRect() const {
+    tk::TPoint o = ClientToScreen({0, 0});
+    return tk::Bounds(o.X, o.Y, ClientWidth(), ClientHeight());
+}
+
+std::unique_ptr<Window> CreateTopLevelWindow(const std::string& className, const std::string& caption,
+                                             int clientWidth, int clientHeight) {
+    return CurrentServices().CreateWindow(className, caption, clientWidth, clientHeight);
+}
+
+Services& CurrentServices() {
+    return platform::CurrentBackend() == platform::Backend::Real ? QtServices() : HeadlessServices();
+}
+
 }  // namespace winsys
