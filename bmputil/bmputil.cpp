@@ -230,19 +230,32 @@ void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, pt
     if (src.width <= 0) return;
     int16_t map[256];
     std::fill(std::begin(map), std::end(map), int16_t(-1));
-    if (transparent) map[*transparent] = 0;
+    uint8_t table8[256] = {};
+    int known = 0;
+    if (transparent) {
+        map[*transparent] = 0;
+        known = 1;
+    }
     const TRGBQuad* table = src.info->bmiColors;
     const uint8_t* in = src.rows;
     for (int y = 0; y < src.height; ++y, in += src.stride, dst += dstStride) {
-        for (int x = 0; x < src.width; ++x) {
-            const uint8_t v = in[x];
-            int16_t m = map[v];
-            if (m < 0) [[unlikely]] {
-                const TRGBQuad& q = table[v];
-                m = map[v] =
-                    static_cast<int16_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
+        if (known == 256) {
+            // Every index answered: a plain table remap.
+            for (int x = 0; x < src.width; ++x) dst[x] = table8[in[x]];
+        } else {
+            for (int x = 0; x < src.width; ++x) {
+                const uint8_t v = in[x];
+                int16_t m = map[v];
+                if (m < 0) [[unlikely]] {
+                    const TRGBQuad& q = table[v];
+                    m = map[v] =
+                        static_cast<int16_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
+                    ++known;
+                }
+                dst[x] = static_cast<uint8_t>(m);
             }
-            dst[x] = static_cast<uint8_t>(m);
+            if (known == 256)
+                for (int i = 0; i < 256; ++i) table8[i] = static_cast<uint8_t>(map[i]);
         }
         if (rowDone) rowDone(y);
     }
