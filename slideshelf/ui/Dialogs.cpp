@@ -24,41 +24,41 @@ QStringList QtNameFilters(const QString& filter) {
 
 namespace {
 
-void Prepare(QFileDialog& dlg, const TFileDialogSpec& spec) {
-    dlg.setWindowTitle(spec.Title);
+void Prepare(QFileDialog& dlg, const TFileDialogOptions& options) {
+    dlg.setWindowTitle(options.Title);
     // Qt's own dialog: its filters ignore letter case, so "*.BMP" also
     // lists "picture.bmp", as users of this format expect.
     dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg.setNameFilters(QtNameFilters(spec.Filter));
-    if (!spec.DefaultExt.isEmpty()) dlg.setDefaultSuffix(spec.DefaultExt);
+    dlg.setNameFilters(QtNameFilters(options.Filter));
+    if (!options.DefaultExt.isEmpty()) dlg.setDefaultSuffix(options.DefaultExt);
     // An initial name that is only a pattern ("*.BMP") is the filter again;
     // the name box starts empty.
-    if (!spec.InitialName.isEmpty() && !spec.InitialName.contains('*')) dlg.selectFile(spec.InitialName);
+    if (!options.InitialName.isEmpty() && !options.InitialName.contains('*')) dlg.selectFile(options.InitialName);
 }
 
 }  // namespace
 
-QString TQtDialogs::OpenFile(QWidget* parent, const TFileDialogSpec& spec) {
+QString TQtDialogs::OpenFile(QWidget* parent, const TFileDialogOptions& options) {
     QFileDialog dlg(parent);
-    Prepare(dlg, spec);
+    Prepare(dlg, options);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setFileMode(spec.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dlg.setFileMode(options.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
     return dlg.selectedFiles().first();
 }
 
-QStringList TQtDialogs::OpenFiles(QWidget* parent, const TFileDialogSpec& spec) {
+QStringList TQtDialogs::OpenFiles(QWidget* parent, const TFileDialogOptions& options) {
     QFileDialog dlg(parent);
-    Prepare(dlg, spec);
+    Prepare(dlg, options);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
     dlg.setFileMode(QFileDialog::ExistingFiles);
     if (dlg.exec() != QDialog::Accepted) return {};
     return dlg.selectedFiles();
 }
 
-QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogSpec& spec) {
+QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options) {
     QFileDialog dlg(parent);
-    Prepare(dlg, spec);
+    Prepare(dlg, options);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
@@ -107,15 +107,15 @@ void TLibraryDialogs::ShowError(const std::string& message) {
     dialogs_.ShowError(parent_, QStringLiteral("Error"), QString::fromStdString(message));
 }
 
-TFileDialogSpec BitmapOpenDialog() {
+TFileDialogOptions BitmapOpenDialog() {
     return {"Open Bitmap", "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*", "*.BMP", "BMP", true};
 }
 
-TFileDialogSpec LibrarySaveDialog() {
+TFileDialogOptions LibrarySaveDialog() {
     return {"Save Image Library", "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*", "*.CRL", "CRL", false};
 }
 
-TFileDialogSpec LibraryOpenDialog() {
+TFileDialogOptions LibraryOpenDialog() {
     return {"Open Image Library", "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*", "*.CRL", "CRL", true};
 }
 

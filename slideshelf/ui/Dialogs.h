@@ -18,7 +18,7 @@ namespace slideshelf {
 
 // A common file dialog as the editor describes it. The filter is written
 // "Name|*.EXT|Other|*.*"; matching ignores letter case.
-struct TFileDialogSpec {
+struct TFileDialogOptions {
     QString Title;
     QString Filter;
     QString InitialName;   // "*.CRL": only a pattern, so the dialog starts empty
@@ -30,10 +30,10 @@ class IDialogs {
 public:
     virtual ~IDialogs() = default;
     // Empty when cancelled.
-    virtual QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual QString OpenFile(QWidget* parent, const TFileDialogOptions& options) = 0;
     // Several files in the order the dialog gives them; empty when cancelled.
-    virtual QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) = 0;
-    virtual QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual QStringList OpenFiles(QWidget* parent, const TFileDialogOptions& options) = 0;
+    virtual QString SaveFile(QWidget* parent, const TFileDialogOptions& options) = 0;
     // An error message box with one OK button.
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.
@@ -48,9 +48,9 @@ public:
 // The real dialogs.
 class TQtDialogs : public IDialogs {
 public:
-    QString OpenFile(QWidget* parent, const TFileDialogSpec& spec) override;
-    QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) override;
-    QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override;
+    QString OpenFile(QWidget* parent, const TFileDialogOptions& options) override;
+    QStringList OpenFiles(QWidget* parent, const TFileDialogOptions& options) override;
+    QString SaveFile(QWidget* parent, const TFileDialogOptions& options) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
@@ -78,9 +78,9 @@ private:
 };
 
 // The editor's three file dialogs.
-TFileDialogSpec BitmapOpenDialog();   // OpenDialog1
-TFileDialogSpec LibrarySaveDialog();  // SaveDialog1
-TFileDialogSpec LibraryOpenDialog();  // OpenDialog2
+TFileDialogOptions BitmapOpenDialog();   // OpenDialog1
+TFileDialogOptions LibrarySaveDialog();  // SaveDialog1
+TFileDialogOptions LibraryOpenDialog();  // OpenDialog2
 
 // File names as the file layer takes them (the local 8-bit encoding).
 std::string LocalFileName(const QString& name);

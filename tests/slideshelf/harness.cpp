@@ -17,7 +17,7 @@
 
 namespace sstest {
 
-using slideshelf::TFileDialogSpec;
+using slideshelf::TFileDialogOptions;
 
 template <class T>
 static std::optional<T> Pop(std::deque<T>& q, const char* what) {
@@ -30,18 +30,18 @@ static std::optional<T> Pop(std::deque<T>& q, const char* what) {
     return v;
 }
 
-QString TScriptedDialogs::OpenFile(QWidget*, const TFileDialogSpec& spec) {
-    FileDialogs.push_back(spec);
+QString TScriptedDialogs::OpenFile(QWidget*, const TFileDialogOptions& options) {
+    FileDialogs.push_back(options);
     return Pop(OpenAnswers, "open dialog").value_or(QString());
 }
 
-QStringList TScriptedDialogs::OpenFiles(QWidget*, const TFileDialogSpec& spec) {
-    FileDialogs.push_back(spec);
+QStringList TScriptedDialogs::OpenFiles(QWidget*, const TFileDialogOptions& options) {
+    FileDialogs.push_back(options);
     return Pop(OpenManyAnswers, "multiple open dialog").value_or(QStringList());
 }
 
-QString TScriptedDialogs::SaveFile(QWidget*, const TFileDialogSpec& spec) {
-    FileDialogs.push_back(spec);
+QString TScriptedDialogs::SaveFile(QWidget*, const TFileDialogOptions& options) {
+    FileDialogs.push_back(options);
     return Pop(SaveAnswers, "save dialog").value_or(QString());
 }
 
@@ -112,8 +112,8 @@ QString TEditor::WriteBytes(const QString& name, const std::vector<uint8_t>& byt
     return Path(name);
 }
 
-QString TEditor::WriteBitmap(const QString& name, const testbmp::BmpSpec& spec) {
-    return WriteBytes(name, testbmp::MakeBmp(spec));
+QString TEditor::WriteBitmap(const QString& name, const testbmp::BmpSpec& bitmap) {
+    return WriteBytes(name, testbmp::MakeBmp(bitmap));
 }
 
 std::vector<uint8_t> TEditor::ReadBytes(const QString& path) const {

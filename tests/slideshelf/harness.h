@@ -31,15 +31,15 @@ public:
     // Each runs one modal window: drives it and returns its result.
     std::deque<std::function<int(QDialog&)>> ExecuteAnswers;
 
-    std::vector<slideshelf::TFileDialogSpec> FileDialogs;  // every file dialog shown
+    std::vector<slideshelf::TFileDialogOptions> FileDialogs;  // every file dialog shown
     std::vector<std::pair<QString, QString>> Errors;       // caption, text
     std::vector<QString> Questions;
     std::vector<QColor> ColorInitials;
     std::vector<QString> ExecutedTitles;
 
-    QString OpenFile(QWidget*, const slideshelf::TFileDialogSpec& spec) override;
-    QStringList OpenFiles(QWidget*, const slideshelf::TFileDialogSpec& spec) override;
-    QString SaveFile(QWidget*, const slideshelf::TFileDialogSpec& spec) override;
+    QString OpenFile(QWidget*, const slideshelf::TFileDialogOptions& options) override;
+    QStringList OpenFiles(QWidget*, const slideshelf::TFileDialogOptions& options) override;
+    QString SaveFile(QWidget*, const slideshelf::TFileDialogOptions& options) override;
     void ShowError(QWidget*, const QString& caption, const QString& text) override;
     bool Confirm(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override;
@@ -70,7 +70,7 @@ public:
 
     // Files in a folder of the test's own.
     QString Path(const QString& name) const;
-    QString WriteBitmap(const QString& name, const testbmp::BmpSpec& spec);
+    QString WriteBitmap(const QString& name, const testbmp::BmpSpec& bitmap);
     QString WriteBytes(const QString& name, const std::vector<uint8_t>& bytes);
     std::vector<uint8_t> ReadBytes(const QString& path) const;
 

@@ -86,12 +86,12 @@ TEST(Commands, OpeningABitmapShowsItsSizePathAndTheControlValues) {
     const QString file = ed.WriteBitmap("SUNSET01.BMP", Small());
     ed.TypeInto(f.HoldSpin, "7");
     ASSERT_TRUE(ed.OpenBitmap(file));
-    const TFileDialogSpec& spec = ed.Dialogs.FileDialogs.back();
-    EXPECT_EQ(spec.Title, "Open Bitmap");
-    EXPECT_EQ(spec.Filter, "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*");
-    EXPECT_EQ(spec.InitialName, "*.BMP");
-    EXPECT_EQ(spec.DefaultExt, "BMP");
-    EXPECT_TRUE(spec.MustExist);
+    const TFileDialogOptions& asked = ed.Dialogs.FileDialogs.back();
+    EXPECT_EQ(asked.Title, "Open Bitmap");
+    EXPECT_EQ(asked.Filter, "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*");
+    EXPECT_EQ(asked.InitialName, "*.BMP");
+    EXPECT_EQ(asked.DefaultExt, "BMP");
+    EXPECT_TRUE(asked.MustExist);
 
     EXPECT_EQ(ed.Panel(0), "W=5");
     EXPECT_EQ(ed.Panel(1), "H=3");
@@ -498,11 +498,11 @@ TEST(Commands, SaveAsksOnlyWithoutANameAndSaveAsAlwaysAsks) {
     ed.Dialogs.SaveAnswers.push_back("");  // cancelled: nothing written
     ed.Click(f.sbSaveLib);
     EXPECT_TRUE(f.Library().FileName().empty());
-    const TFileDialogSpec spec = ed.Dialogs.FileDialogs.back();
-    EXPECT_EQ(spec.Title, "Save Image Library");
-    EXPECT_EQ(spec.Filter, "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*");
-    EXPECT_EQ(spec.InitialName, "*.CRL");
-    EXPECT_EQ(spec.DefaultExt, "CRL");
+    const TFileDialogOptions shown = ed.Dialogs.FileDialogs.back();
+    EXPECT_EQ(shown.Title, "Save Image Library");
+    EXPECT_EQ(shown.Filter, "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*");
+    EXPECT_EQ(shown.InitialName, "*.CRL");
+    EXPECT_EQ(shown.DefaultExt, "CRL");
 
     ed.Dialogs.SaveAnswers.push_back(ed.Path("one.crl"));
     ed.Trigger(f.mnuSaveLib);
@@ -539,9 +539,9 @@ TEST(Commands, OpenReplacesTheLibraryAndResavesItByteForByte) {
     EXPECT_EQ(ed.ListTexts(), (QStringList{"a"}));
 
     OpenLibraryFile(ed, file);
-    const TFileDialogSpec spec = ed.Dialogs.FileDialogs.back();
-    EXPECT_EQ(spec.Title, "Open Image Library");
-    EXPECT_TRUE(spec.MustExist);
+    const TFileDialogOptions shown = ed.Dialogs.FileDialogs.back();
+    EXPECT_EQ(shown.Title, "Open Image Library");
+    EXPECT_TRUE(shown.MustExist);
     EXPECT_EQ(ed.ListTexts(), (QStringList{"A", "B", "C"}));
     EXPECT_EQ(f.Library().Header().Reserved, 77);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(ed.Panel(i), "") << i;
