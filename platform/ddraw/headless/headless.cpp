@@ -2,17 +2,12 @@
 
 #include <vector>
 
+#include "platform/com/faults.h"
 #include "platform/ddraw/display.h"
 
 namespace ddraw::headless {
 
 namespace {
-
-struct FaultPlan {
-    std::string method;
-    int remaining;
-    HRESULT code;
-};
 
 class HeadlessDisplayImpl : public Display {
 public:
@@ -28,25 +23,15 @@ public:
     }
     bool InVerticalBlank() override { return mode == VBlank::Immediate || InVBlankNow(60); }
 
-    HRESULT FaultSlow(const char* method) override {
-        for (size_t i = 0; i < faults.size(); ++i) {
-            if (faults[i].method != method) continue;
-            if (--faults[i].remaining > 0) continue;
-            HRESULT code = faults[i].code;
-            faults.erase(faults.begin() + static_cast<ptrdiff_t>(i));
-            faultsArmed_ = !faults.empty();
-            return code;
-        }
-        return DD_OK;
-    }
-    void Arm() { faultsArmed_ = !faults.empty(); }
+    HRESULT FaultSlow(const char* method) override { return faults.Take(method); }
+    void Arm(bool on) { faultsArmed_ = on; }
 
     VBlank mode = VBlank::Immediate;
     long waits = 0;
     QImage last;
     winsys::Window* lastWindow = nullptr;
     int frames = 0;
-    std::vector<FaultPlan> faults;
+    platform::FaultPlan faults;
 };
 
 std::shared_ptr<HeadlessDisplayImpl> Shared() {
@@ -70,13 +55,13 @@ void ResetFrames() {
 }
 
 void InjectFault(const std::string& method, int nth, HRESULT code) {
-    Impl().faults.push_back(FaultPlan{method, nth < 1 ? 1 : nth, code});
-    Impl().Arm();
+    Impl().faults.Fail(method, nth, code);
+    Impl().Arm(true);
 }
 
 void ClearFaults() {
-    Impl().faults.clear();
-    Impl().Arm();
+    Impl().faults.Clear();
+    Impl().Arm(false);
 }
 
 void LoseSurfaces() { LoseAllSurfaces(); }
