@@ -16,8 +16,8 @@ constexpr const char* SAssignTable = "TQVXImages.AssignTo failed (GetMem): ";
 constexpr const char* SAssignBits = "TQVXImages.AssignTo failed";
 constexpr const char* SLoadFirst = "LoadFromFile must be called first";
 constexpr const char* SIndex = "List index out of bounds (%d)";
-// The smallest image entry: its 20-byte record and one padded row.
-constexpr int64_t kMinEntry = kImgRecordSize + 4;
+// Every image entry holds at least its 20-byte record.
+constexpr int64_t kMinEntry = kImgRecordSize;
 // A record's size as the copy message reports it (record and pointer).
 constexpr int64_t kImgMemRecord = 24;
 // Form data names the component by class.

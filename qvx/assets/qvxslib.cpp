@@ -16,8 +16,8 @@ constexpr const char* SAssignTable = "TQVXSounds.AssignTo failed (GetMem): ";
 constexpr const char* SAssignData = "TQVXSounds.AssignTo failed";
 constexpr const char* SLoadFirst = "LoadFromFile must be called first";
 constexpr const char* SIndex = "List index out of bounds (%d)";
-// The smallest sound entry: its 44-byte record and one sample byte.
-constexpr int64_t kMinEntry = kSoundRecordSize + 1;
+// Every sound entry holds at least its 44-byte record.
+constexpr int64_t kMinEntry = kSoundRecordSize;
 // A record's size as the copy message reports it (record and pointer).
 constexpr int64_t kSoundMemRecord = 48;
 // Form data names the component by class.
