@@ -301,8 +301,3 @@ const TComponentFactory* FindComponentClass(const std::string& className) {
 }
 
 }  // namespace tk
-
-namespace tk {
-// Design position entries come with the property stream reader and writer.
-void TComponent::DefineProperties(TFiler&) {}
-}  // namespace tk

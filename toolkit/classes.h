@@ -158,6 +158,8 @@ public:
     // Property-stream reading sets csLoading, then calls Loaded().
     void BeginLoading() { state_ |= csLoading | csReading; }
     void EndReading() { state_ &= ~csReading; }
+    // After a failed read: leaves the loading state without Loaded().
+    void AbandonLoading() { state_ &= ~(csLoading | csReading); }
     virtual void Loaded();
 
     void GetProperties(TPropList& props) override;
