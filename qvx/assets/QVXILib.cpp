@@ -44,8 +44,7 @@ void TQVXImages::Changed() { ++FGeneration; }
 void TQVXImages::Clear() {
     FImages.clear();
     FImages.shrink_to_fit();
-    FBlocks.clear();
-    FBlocks.shrink_to_fit();
+    FBlocks.Clear();
     FHeader.Count = 0;
     Changed();
 }
@@ -64,10 +63,9 @@ void TQVXImages::LoadFromStream(tk::TStream& stream) {
         if (count < 0) throw tk::Exception(SNoTable);
         if (count > in.Remaining() / kMinEntry) throw tk::EReadError(tk::msg::SReadError);
         std::vector<TImgHdr> images;
-        std::vector<std::unique_ptr<uint8_t[]>> blocks;
+        detail::TBlockArena blocks;
         try {
             images.resize(static_cast<size_t>(count));
-            blocks.resize(static_cast<size_t>(count));
         } catch (const std::bad_alloc&) {
             throw tk::Exception(SNoTable);
         }
@@ -81,11 +79,10 @@ void TQVXImages::LoadFromStream(tk::TStream& stream) {
             const int64_t line = detail::BytesPerLine64(h.Width);
             if (line > in.Remaining() / h.Height) throw tk::EReadError(tk::msg::SReadError);
             const int64_t size = line * h.Height;
-            auto block = detail::TryAllocate(size);
+            uint8_t* block = blocks.Allocate(size);
             if (!block) throw tk::Exception(SNoBits);
-            in.Read(block.get(), size);
-            h.Bits = block.get();
-            blocks[static_cast<size_t>(i)] = std::move(block);
+            in.Read(block, size);
+            h.Bits = block;
         }
         FImages = std::move(images);
         FBlocks = std::move(blocks);
@@ -129,21 +126,19 @@ void TQVXImages::AssignTo(tk::TPersistent& dest) const {
     const int32_t count = Count();
     if (count == 0) return;
     std::vector<TImgHdr> images;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    detail::TBlockArena blocks;
     try {
         images.resize(static_cast<size_t>(count));
-        blocks.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
         throw tk::Exception(SAssignTable + std::to_string(static_cast<int64_t>(count) * kImgMemRecord));
     }
     for (size_t i = 0; i < FImages.size(); ++i) {
         const int64_t size = ImageBlockSize(FImages[i]);
-        auto block = detail::TryAllocate(size);
+        uint8_t* block = blocks.Allocate(size);
         if (!block) throw tk::Exception(SAssignBits);
-        std::memcpy(block.get(), FImages[i].Bits, static_cast<size_t>(size));
+        std::memcpy(block, FImages[i].Bits, static_cast<size_t>(size));
         images[i] = FImages[i];
-        images[i].Bits = block.get();
-        blocks[i] = std::move(block);
+        images[i].Bits = block;
     }
     d->FHeader = FHeader;
     d->FImages = std::move(images);

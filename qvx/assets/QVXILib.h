@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "qvx/assets/assetio.h"
 #include "toolkit/classes.h"
 #include "toolkit/graphics.h"
 
@@ -68,7 +69,7 @@ private:
 
     TImageLibHeader FHeader;
     std::vector<TImgHdr> FImages;                       // absent (empty) while the library is empty
-    std::vector<std::unique_ptr<uint8_t[]>> FBlocks;  // the pixel blocks FImages point at
+    detail::TBlockArena FBlocks;  // the pixel blocks FImages point at
     uint64_t FGeneration = 0;
 };
 

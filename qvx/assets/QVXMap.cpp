@@ -31,8 +31,7 @@ TQVXMaps::~TQVXMaps() { Clear(); }
 void TQVXMaps::Clear() {
     FMaps.clear();
     FMaps.shrink_to_fit();
-    FBlocks.clear();
-    FBlocks.shrink_to_fit();
+    FBlocks.Clear();
     FHighIndex = -1;
 }
 
@@ -49,9 +48,8 @@ void TQVXMaps::LoadFromStream(tk::TStream& stream) {
     // empty library (no table, highest index -1).
     if (count > in.Remaining() / kMapRecordSize) throw tk::EReadError(tk::msg::SReadError);
     std::vector<TMapRec> maps;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    detail::TBlockArena blocks;
     maps.resize(static_cast<size_t>(count));
-    blocks.resize(static_cast<size_t>(count));
     for (auto& m : maps) {
         uint8_t raw[kMapRecordSize];
         in.Read(raw, kMapRecordSize);
@@ -60,11 +58,10 @@ void TQVXMaps::LoadFromStream(tk::TStream& stream) {
         // A negative size is more than any stream holds.
         if (m.Size < 0 || m.Size > in.Remaining()) throw tk::EReadError(tk::msg::SReadError);
         if (m.Size == 0) continue;
-        auto block = detail::TryAllocate(m.Size);
+        uint8_t* block = blocks.Allocate(m.Size);
         if (!block) throw tk::EOutOfMemory(tk::msg::SOutOfMemory);
-        in.Read(block.get(), m.Size);
-        m.Data = block.get();
-        blocks[static_cast<size_t>(&m - maps.data())] = std::move(block);
+        in.Read(block, m.Size);
+        m.Data = block;
     }
     FMaps = std::move(maps);
     FBlocks = std::move(blocks);
@@ -100,10 +97,9 @@ void TQVXMaps::AssignTo(tk::TPersistent& dest) const {
     d->Clear();
     if (FHighIndex < 0) return;
     std::vector<TMapRec> maps;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    detail::TBlockArena blocks;
     try {
         maps.resize(FMaps.size());
-        blocks.resize(FMaps.size());
     } catch (const std::bad_alloc&) {
         throw tk::Exception(SAssignTable);
     }
@@ -121,11 +117,10 @@ void TQVXMaps::AssignTo(tk::TPersistent& dest) const {
         m.Size = s.Size;
         m.Data = nullptr;
         if (s.Size > 0) {
-            auto block = detail::TryAllocate(s.Size);
+            uint8_t* block = blocks.Allocate(s.Size);
             if (!block) throw tk::EOutOfMemory(tk::msg::SOutOfMemory);
-            std::memcpy(block.get(), s.Data, static_cast<size_t>(s.Size));
-            m.Data = block.get();
-            blocks[i] = std::move(block);
+            std::memcpy(block, s.Data, static_cast<size_t>(s.Size));
+            m.Data = block;
         }
     }
     d->FMaps = std::move(maps);

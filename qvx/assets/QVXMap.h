@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "qvx/assets/assetio.h"
 #include "toolkit/classes.h"
 
 namespace qvx {
@@ -50,7 +51,7 @@ protected:
 
 private:
     std::vector<TMapRec> FMaps;                         // absent (empty) while the library is empty
-    std::vector<std::unique_ptr<uint8_t[]>> FBlocks;  // the data blocks FMaps point at
+    detail::TBlockArena FBlocks;  // the data blocks FMaps point at
     int32_t FHighIndex = -1;
 };
 

@@ -83,6 +83,35 @@ std::unique_ptr<uint8_t[]> TryAllocate(int64_t size) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
 }
 
+uint8_t* TBlockArena::Allocate(int64_t size) {
+    if (size <= 0) return nullptr;
+    if (size > kSmall) {
+        auto block = TryAllocate(size);
+        if (!block) return nullptr;
+        blocks_.push_back(std::move(block));
+        return blocks_.back().get();
+    }
+    if (size > left_) {
+        auto slab = TryAllocate(kSlabSize);
+        if (!slab) return nullptr;
+        next_ = slab.get();
+        left_ = kSlabSize;
+        blocks_.push_back(std::move(slab));
+    }
+    uint8_t* p = next_;
+    const int64_t used = (size + 7) & ~int64_t{7};  // keep blocks 8-byte aligned
+    next_ += std::min(used, left_);
+    left_ -= std::min(used, left_);
+    return p;
+}
+
+void TBlockArena::Clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    next_ = nullptr;
+    left_ = 0;
+}
+
 bool SameSignature(const void* signature, const char* expected) {
     auto* s = static_cast<const uint8_t*>(signature);
     for (int i = 0; i < 4; ++i) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/streams.h"
 
@@ -54,6 +55,39 @@ private:
 
 // An uninitialised block of `size` bytes, or null when it cannot be had.
 std::unique_ptr<uint8_t[]> TryAllocate(int64_t size);
+
+// The data blocks of one library. Small blocks (tiles, short sounds) are cut
+// from larger slabs, so a library of many small items costs one allocation
+// per slab rather than one per item; large blocks get their own. Everything
+// is released together.
+class TBlockArena {
+public:
+    TBlockArena() = default;
+    TBlockArena(TBlockArena&&) noexcept = default;
+    TBlockArena& operator=(TBlockArena&&) noexcept = default;
+    // An uninitialised block of `size` (> 0) bytes, or null when it cannot be had.
+    uint8_t* Allocate(int64_t size);
+    void Clear();
+
+private:
+    static constexpr int64_t kSlabSize = 1 << 20;
+#if defined(__SANITIZE_ADDRESS__)
+#define QVX_ARENA_SLABS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QVX_ARENA_SLABS 0
+#endif
+#endif
+#ifndef QVX_ARENA_SLABS
+#define QVX_ARENA_SLABS 1
+#endif
+    // Under AddressSanitizer every block is its own allocation, so an
+    // overrun of any block is caught.
+    static constexpr int64_t kSmall = QVX_ARENA_SLABS ? 16 * 1024 : 0;  // at most 1/64 of a slab unused
+    std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+    uint8_t* next_ = nullptr;  // free space in the current slab
+    int64_t left_ = 0;
+};
 
 // Compares a 4-byte signature with `expected`, without regard to ASCII case.
 bool SameSignature(const void* signature, const char* expected);

@@ -38,8 +38,7 @@ TQVXSounds::~TQVXSounds() { Clear(); }
 void TQVXSounds::Clear() {
     FSounds.clear();
     FSounds.shrink_to_fit();
-    FBlocks.clear();
-    FBlocks.shrink_to_fit();
+    FBlocks.Clear();
     FHeader.Count = 0;
 }
 
@@ -56,10 +55,9 @@ void TQVXSounds::LoadFromStream(tk::TStream& stream) {
         if (count < 0) throw tk::Exception(SNoTable);
         if (count > in.Remaining() / kMinEntry) throw tk::EReadError(tk::msg::SReadError);
         std::vector<TSoundRec> sounds;
-        std::vector<std::unique_ptr<uint8_t[]>> blocks;
+        detail::TBlockArena blocks;
         try {
             sounds.resize(static_cast<size_t>(count));
-            blocks.resize(static_cast<size_t>(count));
         } catch (const std::bad_alloc&) {
             throw tk::Exception(SNoTable);
         }
@@ -69,11 +67,10 @@ void TQVXSounds::LoadFromStream(tk::TStream& stream) {
             r.Data = nullptr;
             if (r.Size <= 0) throw tk::Exception(SNoData);
             if (r.Size > in.Remaining()) throw tk::EReadError(tk::msg::SReadError);
-            auto block = detail::TryAllocate(r.Size);
+            uint8_t* block = blocks.Allocate(r.Size);
             if (!block) throw tk::Exception(SNoData);
-            in.Read(block.get(), r.Size);
-            r.Data = block.get();
-            blocks[static_cast<size_t>(i)] = std::move(block);
+            in.Read(block, r.Size);
+            r.Data = block;
         }
         FSounds = std::move(sounds);
         FBlocks = std::move(blocks);
@@ -115,20 +112,18 @@ void TQVXSounds::AssignTo(tk::TPersistent& dest) const {
     const int32_t count = Count();
     if (count == 0) return;
     std::vector<TSoundRec> sounds;
-    std::vector<std::unique_ptr<uint8_t[]>> blocks;
+    detail::TBlockArena blocks;
     try {
         sounds.resize(static_cast<size_t>(count));
-        blocks.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
         throw tk::Exception(SAssignTable + std::to_string(static_cast<int64_t>(count) * kSoundMemRecord));
     }
     for (size_t i = 0; i < FSounds.size(); ++i) {
-        auto block = detail::TryAllocate(FSounds[i].Size);
+        uint8_t* block = blocks.Allocate(FSounds[i].Size);
         if (!block) throw tk::Exception(SAssignData);
-        std::memcpy(block.get(), FSounds[i].Data, static_cast<size_t>(FSounds[i].Size));
+        std::memcpy(block, FSounds[i].Data, static_cast<size_t>(FSounds[i].Size));
         sounds[i] = FSounds[i];
-        sounds[i].Data = block.get();
-        blocks[i] = std::move(block);
+        sounds[i].Data = block;
     }
     d->FHeader = FHeader;
     d->FSounds = std::move(sounds);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "qvx/assets/assetio.h"
 #include "toolkit/classes.h"
 
 namespace qvx {
@@ -73,7 +74,7 @@ protected:
 private:
     TSoundLibHeader FHeader;
     std::vector<TSoundRec> FSounds;                     // absent (empty) while the library is empty
-    std::vector<std::unique_ptr<uint8_t[]>> FBlocks;  // the sample blocks FSounds point at
+    detail::TBlockArena FBlocks;  // the sample blocks FSounds point at
 };
 
 class TQVXSoundLib : public tk::TComponent {
