@@ -16,7 +16,9 @@ namespace tk {
 // A bitmap as held in memory. The image's format tells the bit depth it is
 // written back with: Indexed8 with a colour table of up to 256 entries
 // (1-, 4- and 8-bit files load as Indexed8 and remember their depth),
-// RGB16 (16-bit), RGB888 (24-bit), RGB32 (32-bit).
+// RGB555 (16-bit, written plain) or RGB16 (16-bit 5-6-5, written with
+// bit-field masks), RGB888 or BGR888 (24-bit), RGB32 (32-bit). Other
+// formats given to SetImage become RGB32 (Mono and Grayscale8: Indexed8).
 class TBitmap : public TGraphic {
 public:
     TK_CLASSNAME(TBitmap)

@@ -43,3 +43,24 @@ void Window::DeliverActivate(bool active) {
 }
 
 }  // namespace winsys
+
+#include "platform/com/backend.h"
+#include "services.h"
+
+namespace winsys {
+
+tk::TRect Window::ScreenClientRect() const {
+    tk::TPoint o = ClientToScreen({0, 0});
+    return tk::Bounds(o.X, o.Y, ClientWidth(), ClientHeight());
+}
+
+std::unique_ptr<Window> CreateTopLevelWindow(const std::string& className, const std::string& caption,
+                                             int clientWidth, int clientHeight) {
+    return CurrentServices().CreateWindow(className, caption, clientWidth, clientHeight);
+}
+
+Services& CurrentServices() {
+    return platform::CurrentBackend() == platform::Backend::Real ? QtServices() : HeadlessServices();
+}
+
+}  // namespace winsys

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,16 @@ public:
     virtual void Present(const QImage& frame, const tk::TRect& dest) = 0;
     // Client to screen coordinates.
     virtual tk::TPoint ClientToScreen(tk::TPoint p) const = 0;
+    // Exclusive full-screen display: the window covers its screen without a
+    // frame; off gives back the normal window.
+    virtual void SetFullScreen(bool on) { (void)on; }
+    virtual bool IsFullScreen() const { return false; }
+    // Client area in screen coordinates.
+    tk::TRect ScreenClientRect() const;
+
+    // A handle that turns null when this window is destroyed, for objects
+    // (clippers, devices) that refer to a window they do not own.
+    std::weak_ptr<Window*> Tracker() const { return alive_; }
 
     // Listeners; each returns an id for removal.
     int OnKey(std::function<void(const KeyEvent&)> fn);
@@ -63,6 +74,7 @@ public:
     void DeliverActivate(bool active);
 
 private:
+    std::shared_ptr<Window*> alive_ = std::make_shared<Window*>(this);
     struct Listener {
         int id;
         std::function<void(const KeyEvent&)> key;
@@ -72,5 +84,26 @@ private:
     std::vector<Listener> listeners_;
     int nextId_ = 1;
 };
+
+// A window reference that notices the window's destruction.
+class WindowRef {
+public:
+    WindowRef() = default;
+    WindowRef(Window* w) : w_(w ? w->Tracker() : std::weak_ptr<Window*>{}) {}
+    Window* Get() const {
+        auto p = w_.lock();
+        return p ? *p : nullptr;
+    }
+    explicit operator bool() const { return Get() != nullptr; }
+
+private:
+    std::weak_ptr<Window*> w_;
+};
+
+// Creates a top-level window of the selected backend (platform/com/backend.h):
+// headless, or a Qt window (which needs a QGuiApplication). The window is
+// shown at once with the given client size.
+std::unique_ptr<Window> CreateTopLevelWindow(const std::string& className, const std::string& caption,
+                                             int clientWidth, int clientHeight);
 
 }  // namespace winsys

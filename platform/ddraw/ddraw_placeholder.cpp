@@ -1,2 +1,0 @@
-// DirectDraw stand-in: filled in by the platform work.
-namespace ddraw {}

@@ -1,0 +1,61 @@
+// Pixel formats and views of surface memory, shared by the blitters, the
+// surfaces and the backends.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+
+#include "ddraw.h"
+
+namespace ddraw {
+
+// One of the four surface formats: 8-bit palettised, 16-bit 5-6-5,
+// 24-bit and 32-bit 8-8-8 (blue in the lowest byte).
+struct PixelFormat {
+    int bits = 32;
+    uint32_t rMask = 0x00FF0000, gMask = 0x0000FF00, bMask = 0x000000FF;
+    bool Palettized() const { return bits == 8; }
+    int Bytes() const { return bits / 8; }
+    // The bits that carry colour; colour keys compare these only.
+    uint32_t ColourMask() const { return bits == 8 ? 0xFFu : (rMask | gMask | bMask); }
+    bool operator==(const PixelFormat&) const = default;
+};
+
+// The format for a bit depth (8, 16, 24 or 32); false for others.
+bool FormatForBits(int bits, PixelFormat* out);
+// The format a DDPIXELFORMAT describes; false for one surfaces cannot have.
+bool FormatFromDD(const DDPIXELFORMAT& pf, PixelFormat* out);
+void FormatToDD(const PixelFormat& f, DDPIXELFORMAT* pf);
+
+// Pixel value of an RGB colour in a direct-colour format.
+uint32_t PackRGB(const PixelFormat& f, uint8_t r, uint8_t g, uint8_t b);
+// RGB of a pixel value (through the palette for 8 bits; black when the
+// palette lacks the entry).
+QRgb UnpackRGB(const PixelFormat& f, uint32_t v, const PALETTEENTRY* palette);
+
+// A rectangle of pixels in memory.
+struct PixelView {
+    uint8_t* bits = nullptr;
+    int pitch = 0;
+    int width = 0, height = 0;
+    int bytesPerPixel = 4;
+    uint8_t* Row(int y) const { return bits + static_cast<ptrdiff_t>(y) * pitch; }
+    uint8_t* At(int x, int y) const { return Row(y) + static_cast<ptrdiff_t>(x) * bytesPerPixel; }
+};
+
+// The view as a 32-bit RGB image (a copy); 8-bit pixels through `palette`
+// (256 entries).
+QImage ToImage(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* palette);
+
+// Rectangle helpers.
+inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+inline bool Contains(const RECT& outer, const RECT& inner) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+}  // namespace ddraw

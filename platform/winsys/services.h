@@ -1,0 +1,32 @@
+// What differs between the window-system backends. Internal to winsys.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "window.h"
+#include "winsys.h"
+
+namespace winsys {
+
+class Services {
+public:
+    virtual ~Services() = default;
+    virtual DesktopMode Desktop() = 0;
+    virtual void Beep(uint32_t type) = 0;
+    virtual void CursorChanged(HCURSOR cursor) = 0;
+    virtual tk::TPoint CursorPos() = 0;
+    virtual void MoveCursor(tk::TPoint p) = 0;
+    virtual std::unique_ptr<Window> CreateWindow(const std::string& className, const std::string& caption,
+                                                 int clientWidth, int clientHeight) = 0;
+};
+
+// The services of the selected backend.
+Services& CurrentServices();
+Services& HeadlessServices();
+Services& QtServices();
+
+// Clamps a point into the current cursor confinement (and the desktop).
+tk::TPoint ConfinePoint(tk::TPoint p);
+
+}  // namespace winsys

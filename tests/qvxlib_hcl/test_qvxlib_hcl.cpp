@@ -1,0 +1,125 @@
+// qvxlib over hi-colour libraries, run as a script would run it.
+#include <gtest/gtest.h>
+
+#include "../hicolor/fixtures.h"
+#include "qvx/hicolor/QVX.h"
+#include "runtool.h"
+#include "toolkit/streams.h"
+#include "tools/qvxlib/qvxlib.h"
+
+using fixtures::Bytes;
+
+
+namespace {
+
+std::string Dir() {
+    static std::string d = [] {
+        auto p = std::filesystem::temp_directory_path() / ("qvxlib_hcl_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(p);
+        return p.string();
+    }();
+    return d;
+}
+
+std::string Put(const std::string& name, const Bytes& b) {
+    std::string p = Dir() + "/" + name;
+    tk::WriteFileBytes(p, b.data(), b.size());
+    return p;
+}
+
+}  // namespace
+
+TEST(QvxlibHcl, CreateWritesWhatTheEditorWrites) {
+    Bytes jpeg = fixtures::Jpeg(16, 8);
+    std::string jpg = Put("a.JPG", jpeg), bmp = Put("b.bmp", fixtures::Bmp24(3, 2));
+    std::string out = Dir() + "/made.hcl";
+    auto r = tooltest::Run({"create", "hcl", out, jpg, bmp});
+    ASSERT_EQ(r.code, 0) << r.err;
+
+    // The same steps through the library, as the editor takes them.
+    qvx::TQVXHiColorImagelib lib(nullptr);
+    lib.SetName("QVXHiColorImagelib1");
+    lib.DesignLeft = 208;
+    lib.DesignTop = 72;
+    for (auto& f : {jpg, bmp}) {
+        tk::TPicture p;
+        p.LoadFromFile(f);
+        auto* item = lib.Images()->Add();
+        item->SetImage(p);
+        item->SetName("Image" + std::to_string(lib.Count()));
+    }
+    std::string ref = Dir() + "/ref.hcl";
+    lib.SaveToFile(ref);
+    EXPECT_EQ(tk::ReadFileBytes(out), tk::ReadFileBytes(ref));
+
+    auto named = tooltest::Run({"create", "hcl", Dir() + "/named.hcl", jpg, bmp, "--name", "Sky"});
+    ASSERT_EQ(named.code, 0) << named.err;
+    auto info = tooltest::Run({"info", Dir() + "/named.hcl", "--json"});
+    EXPECT_NE(info.out.find("\"name\": \"Sky\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"name\": \"Image2\""), std::string::npos);
+}
+
+TEST(QvxlibHcl, InfoJsonDescribesEveryItem) {
+    Bytes jpeg = fixtures::Jpeg(20, 10);
+    std::string jpg = Put("c.jpg", jpeg);
+    std::string lib = Dir() + "/info.hcl";
+    ASSERT_EQ(tooltest::Run({"create", "hcl", lib, jpg}).code, 0);
+    auto r = tooltest::Run({"info", lib, "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string sha = qvxlib::Sha256Hex(jpeg.data(), jpeg.size());
+    std::string want = "{\"kind\": \"hcl\", \"count\": 1, \"use_transparent\": false, \"tag\": 0, \"left\": 208, "
+                       "\"top\": 72, \"items\": [{\"index\": 0, \"name\": \"Image1\", \"picture\": \"jpeg\", "
+                       "\"width\": 20, \"height\": 10, \"data_sha256\": \"" +
+                       sha + "\"}]}\n";
+    EXPECT_EQ(r.out, want);
+    auto table = tooltest::Run({"info", lib});
+    EXPECT_EQ(table.code, 0);
+    EXPECT_NE(table.out.find("Image1"), std::string::npos);
+    EXPECT_NE(table.out.find("20x10"), std::string::npos);
+}
+
+TEST(QvxlibHcl, RoundtripIsByteExactAndExtractGivesTheOriginalBytes) {
+    Bytes jpeg = fixtures::Jpeg(9, 9);
+    std::string jpg = Put("d.jpeg", jpeg), bmp = Put("e.bmp", fixtures::Bmp24(4, 4));
+    std::string lib = Dir() + "/rt.hcl", out = Dir() + "/rt-out.hcl";
+    ASSERT_EQ(tooltest::Run({"create", "hcl", lib, jpg, bmp, "--name", "a/b", "--name", "../x"}).code, 0);
+    auto r = tooltest::Run({"roundtrip", lib, out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(tk::ReadFileBytes(out), tk::ReadFileBytes(lib));
+
+    std::string dir = Dir() + "/extracted";
+    auto x = tooltest::Run({"extract", lib, dir});
+    ASSERT_EQ(x.code, 0) << x.err;
+    EXPECT_EQ(tk::ReadFileBytes(dir + "/000_a_b.jpg"), jpeg);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/001_.._x.bmp"));
+    // Nothing escapes the folder.
+    EXPECT_FALSE(std::filesystem::exists(Dir() + "/x.bmp"));
+}
+
+TEST(QvxlibHcl, ExitStatusAndMessages) {
+    std::string bad = Put("bad.hcl", Bytes{0xFF, 10, 0, 'A', 0, 0x30, 0x10, 4, 0, 0, 0, 'T', 'P', 'F', '1'});
+    auto r = tooltest::Run({"info", bad});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.LastErrLine(), "Invalid stream format");
+
+    std::string png = Put("p.png", Bytes{1, 2, 3});
+    r = tooltest::Run({"create", "hcl", Dir() + "/x.hcl", png});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.LastErrLine(), "Unknown picture file extension (.png)");
+
+    r = tooltest::Run({"info"});
+    EXPECT_EQ(r.code, 2);
+    r = tooltest::Run({"info", bad, "--bogus"});
+    EXPECT_EQ(r.code, 2);
+    r = tooltest::Run({"frobnicate"});
+    EXPECT_EQ(r.code, 2);
+    for (const char* cmd : {"info", "roundtrip", "extract", "create"}) {
+        r = tooltest::Run({cmd, "--help"});
+        EXPECT_EQ(r.code, 0) << cmd;
+        EXPECT_NE(r.out.find("usage"), std::string::npos) << cmd;
+    }
+    std::string missing = Dir() + "/missing.hcl";
+    r = tooltest::Run({"info", missing, "--kind", "hcl"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.LastErrLine(), "Cannot open file " + missing);
+}

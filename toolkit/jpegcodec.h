@@ -1,0 +1,27 @@
+// JPEG header reading and decoding through libjpeg. Errors come back as
+// libjpeg's message code; callers raise "JPEG error #%d" with it.
+#pragma once
+
+#include <QImage>
+#include <cstddef>
+#include <cstdint>
+
+namespace tk::jpeg {
+
+struct HeaderInfo {
+    int width = 0;
+    int height = 0;
+};
+
+// Reads the header only. Returns 0, or libjpeg's error code.
+int ReadHeader(const uint8_t* data, size_t size, HeaderInfo& info);
+
+// Decodes the pixels into a Format_RGB32 image. Raises EJPEG on a libjpeg
+// error (and for a picture far larger than its data could hold),
+// EOutOfMemory when the image cannot be allocated.
+QImage Decode(const uint8_t* data, size_t size);
+
+// libjpeg's code for "image too big", used by the size guard above.
+int ImageTooBigCode();
+
+}  // namespace tk::jpeg

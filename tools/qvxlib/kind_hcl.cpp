@@ -1,0 +1,230 @@
+// qvxlib support for hi-colour image libraries (.HCL).
+#include <cstdio>
+#include <filesystem>
+
+#include "qvx/hicolor/QVX.h"
+#include "qvxlib.h"
+#include "toolkit/propstream.h"
+#include "toolkit/streams.h"
+
+namespace qvxlib {
+namespace {
+
+// What the file itself says, found by walking its property stream: the
+// object name, and the raw "Image.Data" block of each item (empty when the
+// item has none).
+struct RawFile {
+    std::string objectName;
+    std::vector<std::vector<uint8_t>> items;
+};
+
+RawFile ReadRaw(const std::string& file) {
+    RawFile rf;
+    auto& items = rf.items;
+    tk::TFileStream f(file, tk::fmOpenRead);
+    tk::ReadResourceHeader(f);
+    tk::TReader r(f);
+    r.ReadSignature();
+    uint8_t flags;
+    int64_t childPos;
+    r.ReadPrefix(flags, childPos);
+    r.ReadStr();
+    rf.objectName = r.ReadStr();
+    while (!r.EndOfList()) {
+        std::string name = r.ReadStr();
+        if (!tk::SameText(name, "Images") || r.NextValue() != tk::TValueType::vaCollection) {
+            r.SkipValue();
+            continue;
+        }
+        r.ReadValue();
+        // An empty collection keeps what the library had: nothing, here.
+        if (!r.EndOfList()) items.clear();
+        while (!r.EndOfList()) {
+            auto v = r.NextValue();
+            if (v == tk::TValueType::vaInt8 || v == tk::TValueType::vaInt16 || v == tk::TValueType::vaInt32)
+                r.ReadInteger();
+            r.ReadListBegin();
+            std::vector<uint8_t> data;
+            while (!r.EndOfList()) {
+                std::string prop = r.ReadStr();
+                if (tk::SameText(prop, "Image.Data") && r.NextValue() == tk::TValueType::vaBinary) {
+                    r.ReadValue();
+                    uint32_t len;
+                    r.Read(&len, 4);
+                    if (len > r.Remaining()) throw tk::EReadError(tk::msg::SReadError);
+                    data.resize(len);
+                    r.Read(data.data(), len);
+                } else {
+                    r.SkipValue();
+                }
+            }
+            r.ReadListEnd();
+            items.push_back(std::move(data));
+        }
+        r.ReadListEnd();
+    }
+    return rf;
+}
+
+struct Payload {
+    std::string kind = "empty";  // bitmap, jpeg, icon, metafile, empty
+    std::string className;
+    const uint8_t* data = nullptr;  // the picture's own data as in the file
+    size_t size = 0;
+};
+
+uint32_t U32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+Payload Split(const std::vector<uint8_t>& block) {
+    Payload p;
+    if (block.empty()) return p;
+    size_t nameLen = block[0];
+    if (1 + nameLen > block.size()) return p;
+    p.className.assign(block.begin() + 1, block.begin() + 1 + static_cast<long>(nameLen));
+    const uint8_t* rest = block.data() + 1 + nameLen;
+    size_t restLen = block.size() - 1 - nameLen;
+    if (p.className == "TIcon") {
+        p.kind = "icon";
+        p.data = rest;
+        p.size = restLen;
+        return p;
+    }
+    if (restLen < 4) return p;
+    uint32_t n = U32(rest);
+    if (p.className == "TBitmap" || p.className == "TJPEGImage") {
+        p.kind = p.className == "TBitmap" ? "bitmap" : "jpeg";
+        p.data = rest + 4;
+        p.size = std::min<size_t>(n, restLen - 4);
+    } else if (p.className == "TMetafile") {
+        p.kind = "metafile";
+        p.data = rest + 4;
+        p.size = n >= 4 ? std::min<size_t>(n - 4, restLen - 4) : 0;
+    }
+    return p;
+}
+
+std::string KindOfGraphic(const tk::TPicture& pic) {
+    tk::TGraphic* g = pic.Graphic();
+    if (!g || g->Empty()) return "empty";
+    if (dynamic_cast<tk::TBitmap*>(g)) return "bitmap";
+    if (dynamic_cast<tk::TJPEGImage*>(g)) return "jpeg";
+    if (dynamic_cast<tk::TIcon*>(g)) return "icon";
+    if (dynamic_cast<tk::TMetafile*>(g)) return "metafile";
+    return "empty";
+}
+
+// Design position and tag as the file carries them.
+int Info(const Args& a, const std::string& file) {
+    qvx::TQVXHiColorImagelib lib(nullptr);
+    lib.LoadFromFile(file);
+    auto raw = ReadRaw(file).items;
+    if (a.Flag("json")) {
+        Json j;
+        j.BeginObject();
+        j.Key("kind").Str("hcl");
+        j.Key("count").Int(lib.Count());
+        j.Key("use_transparent").Bool(lib.UseTransparent);
+        j.Key("tag").Int(lib.Tag);
+        j.Key("left").Int(lib.DesignLeft);
+        j.Key("top").Int(lib.DesignTop);
+        j.Key("items").BeginArray();
+        for (int i = 0; i < lib.Count(); ++i) {
+            auto* item = lib.Images()->Items(i);
+            Payload p = i < static_cast<int>(raw.size()) ? Split(raw[static_cast<size_t>(i)]) : Payload{};
+            j.BeginObject();
+            j.Key("index").Int(i);
+            j.Key("name").Str(item->Name());
+            j.Key("picture").Str(KindOfGraphic(item->Image()));
+            j.Key("width").Int(item->Image().Width());
+            j.Key("height").Int(item->Image().Height());
+            if (p.data)
+                j.Key("data_sha256").Str(Sha256Hex(p.data, p.size));
+            else
+                j.Key("data_sha256").Null();
+            j.EndObject();
+        }
+        j.EndArray();
+        j.EndObject();
+        std::printf("%s\n", j.Text().c_str());
+        return kOk;
+    }
+    std::printf("hi-colour image library: %d image%s, UseTransparent %s, Tag %d, Left %d, Top %d\n", lib.Count(),
+                lib.Count() == 1 ? "" : "s", lib.UseTransparent ? "true" : "false", lib.Tag, lib.DesignLeft,
+                lib.DesignTop);
+    if (lib.Count()) std::printf("%5s  %-20s  %-8s  %11s  %s\n", "index", "name", "picture", "size", "sha256");
+    for (int i = 0; i < lib.Count(); ++i) {
+        auto* item = lib.Images()->Items(i);
+        Payload p = i < static_cast<int>(raw.size()) ? Split(raw[static_cast<size_t>(i)]) : Payload{};
+        std::string size = std::to_string(item->Image().Width()) + "x" + std::to_string(item->Image().Height());
+        std::string sha = p.data ? Sha256Hex(p.data, p.size).substr(0, 16) : "-";
+        std::printf("%5d  %-20s  %-8s  %11s  %s\n", i, item->Name().c_str(), KindOfGraphic(item->Image()).c_str(),
+                    size.c_str(), sha.c_str());
+    }
+    return kOk;
+}
+
+int Roundtrip(const Args&, const std::string& in, const std::string& out) {
+    qvx::TQVXHiColorImagelib lib(nullptr);
+    lib.LoadFromFile(in);
+    // The library keeps its own object name when loading; give it the
+    // file's so that the copy says what the original said.
+    lib.SetName(ReadRaw(in).objectName);
+    lib.SaveToFile(out);
+    return kOk;
+}
+
+int Extract(const Args&, const std::string& in, const std::string& dir) {
+    qvx::TQVXHiColorImagelib lib(nullptr);
+    lib.LoadFromFile(in);  // validates the whole file first
+    auto raw = ReadRaw(in).items;
+    for (size_t i = 0; i < raw.size() && i < static_cast<size_t>(lib.Count()); ++i) {
+        Payload p = Split(raw[i]);
+        const std::string& name = lib.Images()->Items(static_cast<int>(i))->Name();
+        std::string ext;
+        if (p.kind == "bitmap") ext = ".bmp";
+        else if (p.kind == "jpeg") ext = ".jpg";
+        else if (p.kind == "icon") ext = ".ico";
+        else if (p.kind == "metafile") ext = p.size >= 44 && std::string(reinterpret_cast<const char*>(p.data) + 40, 4) == " EMF" ? ".emf" : ".wmf";
+        if (ext.empty() || !p.data) {
+            std::fprintf(stderr, "item %zu (%s) has no picture; skipped\n", i, name.c_str());
+            continue;
+        }
+        std::string path = (std::filesystem::path(dir) / ItemFileName(static_cast<int>(i), name, ext)).string();
+        tk::WriteFileBytes(path, p.data, p.size);
+        std::printf("%s\n", path.c_str());
+    }
+    return kOk;
+}
+
+int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
+    const auto& names = a.Options("name");
+    if (names.size() > inputs.size()) throw UsageError{"more --name values than pictures"};
+    qvx::TQVXHiColorImagelib lib(nullptr);
+    lib.SetName("QVXHiColorImagelib1");
+    lib.DesignLeft = 208;
+    lib.DesignTop = 72;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        tk::TPicture pic;
+        pic.LoadFromFile(inputs[i]);
+        auto* item = lib.Images()->Add();
+        item->SetImage(pic);
+        // Named as the editor's add names it, unless a name was given.
+        item->SetName(i < names.size() ? names[i] : "Image" + std::to_string(lib.Count()));
+    }
+    lib.SaveToFile(out);
+    return kOk;
+}
+
+const bool registered = RegisterKind({
+    "hcl",
+    "hi-colour image library (.HCL)",
+    [](const std::vector<uint8_t>& h) { return h.size() >= 3 && h[0] == 0xFF && h[1] == 10 && h[2] == 0; },
+    Info,
+    Roundtrip,
+    Extract,
+    Create,
+    "create hcl OUT PICTURE... [--name NAME]...   (pictures: .bmp .jpg .jpeg .ico .emf .wmf)",
+});
+
+}  // namespace
+}  // namespace qvxlib
