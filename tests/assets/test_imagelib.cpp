@@ -65,6 +65,9 @@ TEST(ImageLibrary, RowsArePaddedToMultiplesOfFour) {
     TImgHdr again;
     lib.GetImageHeader(1, again);
     EXPECT_EQ(again.Bits, five.Bits);  // shared, not copied
+    // An index outside the table is refused rather than read past the table.
+    EXPECT_EQ(MessageOf([&] { lib.GetImageHeader(3, again); }), "List index out of bounds (3)");
+    EXPECT_EQ(MessageOf([&] { lib.GetImageHeader(-1, again); }), "List index out of bounds (-1)");
 }
 
 TEST(ImageLibrary, EmptyLibraryAndFreshObject) {
