@@ -1,9 +1,8 @@
-#include <QApplication>
-
+#include "hueshelf/ui/Application.h"
 #include "hueshelf/ui/Unit1.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    hueshelf::THueshelfApplication app(argc, argv);
     TForm1 form;
     form.show();
     return app.exec();

@@ -1,6 +1,482 @@
 #include "Unit1.h"
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle("QVX HI-COLOR IMAGE LIBRARY EDITOR");
-    resize(696, 480);
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "Application.h"
+#include "toolkit/propstream.h"
+
+using hueshelf::TFileDialogKind;
+
+// The glyphs live in the window library's resources, which a static
+// library must register by hand.
+static void InitGlyphResources() { Q_INIT_RESOURCE(hueshelf); }
+
+namespace {
+
+const char* const kCaption = "QVX HI-COLOR IMAGE LIBRARY EDITOR";
+const char* const kSaveChanges = "You Have not saved the changes to the Image Library Save Changes ?";
+constexpr int kLeft = 260, kTop = 168, kWidth = 696, kHeight = 480;
+
+// Form data of the window's non-visual component: the library, empty, at
+// its design position 208, 72 (which every saved library file carries).
+const char kForm1Data[] =
+    "TPF0"
+    "\x06" "TForm1"
+    "\x05" "Form1"
+    "\x00"                                  // end of the form's properties
+    "\x13" "TQVXHiColorImagelib"
+    "\x13" "QVXHiColorImagelib1"
+    "\x0e" "UseTransparent" "\x08"          // false
+    "\x06" "Images" "\x0e" "\x00"           // empty collection
+    "\x04" "Left" "\x03" "\xd0" "\x00"      // 208
+    "\x03" "Top" "\x02" "\x48"              // 72
+    "\x00"                                  // end of the library's properties
+    "\x00"                                  // the library owns no components
+    "\x00";                                 // end of the form's components
+
+// Runs a command bound to a signal; what it raises goes to the
+// application's exception handler and the command stops there.
+template <class F>
+void Guard(F&& command) {
+    try {
+        command();
+    } catch (...) {
+        hueshelf::THueshelfApplication::HandleException(std::current_exception());
+    }
 }
+
+// 8-point "MS Sans Serif", or the nearest sans face where it is missing.
+QFont FormFont() {
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+QFrame* MakePanel(QWidget* parent) {
+    auto* panel = new QFrame(parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(1);
+    return panel;
+}
+
+QToolButton* MakeSpeedButton(QWidget* parent, const char* glyph, int left, int top, int width, int height,
+                             bool flat) {
+    auto* button = new QToolButton(parent);
+    button->setGeometry(left, top, width, height);
+    button->setIcon(hueshelf::LoadGlyph(QString(":/hueshelf/glyphs/") + glyph + ".png"));
+    button->setIconSize(QSize(16, 16));
+    button->setAutoRaise(flat);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QStringList LocalFiles(const QMimeData* mime) {
+    QStringList files;
+    if (!mime || !mime->hasUrls()) return files;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("Form1");
+    setWindowTitle(kCaption);
+    setFont(FormFont());
+    move(kLeft, kTop);
+    resize(kWidth, kHeight);
+    setAcceptDrops(true);
+    CreateComponents();
+    CreateMenu();
+    CreateControls();
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateComponents() {
+    qvx::RegisterHiColorClasses();
+    components_ = std::make_unique<tk::TDataModule>(nullptr);
+    tk::ReadComponentData(std::vector<uint8_t>(kForm1Data, kForm1Data + sizeof kForm1Data - 1), *components_);
+    QVXHiColorImagelib1 =
+        dynamic_cast<qvx::TQVXHiColorImagelib*>(components_->FindComponent("QVXHiColorImagelib1"));
+
+    OpenDialog1.Kind = TFileDialogKind::Open;
+    OpenDialog1.Filter = "QVX HI-COLOR LIB FILES|*.HCL|QVX|*.QVX";
+    OpenDialog1.DefaultExt = "HCL";
+    OpenDialog1.Options = hueshelf::ofHideReadOnly | hueshelf::ofFileMustExist | hueshelf::ofEnableSizing;
+
+    SaveDialog1.Kind = TFileDialogKind::Save;
+    SaveDialog1.Filter = "QVX HI-COLOR LIB FILES|*.HCL|QVX FILES|*.QVX";
+    SaveDialog1.DefaultExt = "HCL";
+    SaveDialog1.Options = hueshelf::ofOverwritePrompt | hueshelf::ofHideReadOnly | hueshelf::ofEnableSizing;
+
+    OpenPictureDialog1.Kind = TFileDialogKind::Open;
+    OpenPictureDialog1.Filter =
+        "All (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG Image File (*.jpg)|*.jpg|"
+        "JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp";
+    OpenPictureDialog1.Options = hueshelf::ofHideReadOnly | hueshelf::ofFileMustExist | hueshelf::ofEnableSizing;
+    OpenPictureDialog1.Preview = true;
+}
+
+void TForm1::CreateMenu() {
+    InitGlyphResources();
+    ImageList1 = hueshelf::LoadImageList(":/hueshelf/glyphs/menuimages.png");
+    auto icon = [this](size_t index) { return index < ImageList1.size() ? ImageList1[index] : QIcon(); };
+    auto bind = [this](QAction* action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
+    };
+
+    File1 = menuBar()->addMenu("&File");
+    New1 = File1->addAction(icon(3), "&New....");
+    Load1 = File1->addAction(icon(2), "&Load...");
+    Save1 = File1->addAction(icon(0), "&Save...");
+    SaveAs1 = File1->addAction(icon(1), "Save &As ...");
+    N1 = File1->addSeparator();
+    Exit1 = File1->addAction("E&xit");
+    Bitmap1 = menuBar()->addMenu("&Bitmap");
+    Load2 = Bitmap1->addAction(icon(2), "&Load...");
+
+    bind(New1, &TForm1::New1Click);
+    bind(Load1, &TForm1::Load1Click);
+    bind(Save1, &TForm1::Save1Click);
+    bind(SaveAs1, &TForm1::SaveAs1Click);
+    bind(Exit1, &TForm1::Exit1Click);
+    bind(Load2, &TForm1::Load2Click);
+}
+
+void TForm1::CreateControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    auto* clientLayout = new QVBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+
+    // Tool bar.
+    Panel1 = MakePanel(client);
+    Panel1->setFixedHeight(41);
+    SpeedButton4 = MakeSpeedButton(Panel1, "new", 8, 8, 23, 22, true);
+    SpeedButton5 = MakeSpeedButton(Panel1, "open", 32, 8, 23, 22, true);
+    SpeedButton6 = MakeSpeedButton(Panel1, "save", 56, 8, 23, 22, true);
+    SpeedButton7 = MakeSpeedButton(Panel1, "addpicture", 128, 8, 25, 25, true);
+    clientLayout->addWidget(Panel1);
+
+    auto* body = new QWidget(client);
+    auto* bodyLayout = new QHBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->setSpacing(0);
+    clientLayout->addWidget(body, 1);
+
+    // List column: the names above the list editing panel.
+    Panel3 = MakePanel(body);
+    Panel3->setFixedWidth(169);
+    auto* column = new QVBoxLayout(Panel3);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    ListBox1 = new hueshelf::TListBox(Panel3);
+    ListBox1->SetItemHeight(13);
+    column->addWidget(ListBox1, 1);
+    Panel4 = MakePanel(Panel3);
+    Panel4->setFixedHeight(64);
+    SpeedButton2 = MakeSpeedButton(Panel4, "handdown", 56, 8, 23, 22, false);
+    SpeedButton1 = MakeSpeedButton(Panel4, "handup", 80, 8, 23, 22, false);
+    SpeedButton3 = MakeSpeedButton(Panel4, "eraser", 104, 8, 23, 22, false);
+    Label1 = new QLabel("Image name", Panel4);
+    Label1->move(8, 40);
+    Label1->adjustSize();
+    Edit1 = new QLineEdit(Panel4);
+    Edit1->setGeometry(80, 40, 81, 21);
+    Edit1->setAcceptDrops(false);  // dropped files go to the window
+    column->addWidget(Panel4);
+    bodyLayout->addWidget(Panel3);
+
+    // Picture area with the status bar below.
+    Panel2 = MakePanel(body);
+    auto* area = new QVBoxLayout(Panel2);
+    area->setContentsMargins(0, 0, 0, 0);
+    area->setSpacing(0);
+    Image1 = new hueshelf::TImage(Panel2);
+    Image1->Stretch = true;
+    area->addWidget(Image1, 1);
+    StatusBar1 = new QStatusBar(Panel2);
+    StatusBar1->setFixedHeight(19);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setFixedWidth(200);
+    StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setFixedWidth(50);
+    StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1);
+    area->addWidget(StatusBar1);
+    bodyLayout->addWidget(Panel2, 1);
+
+    auto bind = [this](QToolButton* button, void (TForm1::*handler)()) {
+        connect(button, &QToolButton::clicked, this, [this, handler] { Guard([&] { (this->*handler)(); }); });
+    };
+    bind(SpeedButton4, &TForm1::New1Click);
+    bind(SpeedButton5, &TForm1::Load1Click);
+    bind(SpeedButton6, &TForm1::Save1Click);
+    bind(SpeedButton7, &TForm1::Load2Click);
+    bind(SpeedButton1, &TForm1::SpeedButton1Click);
+    bind(SpeedButton2, &TForm1::SpeedButton2Click);
+    bind(SpeedButton3, &TForm1::SpeedButton3Click);
+    connect(ListBox1, &hueshelf::TListBox::Click, this, [this] { Guard([this] { ListBox1Click(); }); });
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { Guard([this] { Edit1Change(); }); });
+}
+
+// ---- Window events --------------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (placed_) return;
+    placed_ = true;
+    // The size given is the outer one: once the frame is known, take it
+    // off the client area.
+    QTimer::singleShot(0, this, [this] {
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (frame.width() > 0 || frame.height() > 0) {
+            resize(kWidth - frame.width(), kHeight - frame.height());
+            move(kLeft, kTop);
+        }
+    });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // Refused until FormCloseQuery agrees, so a failure in it keeps the
+    // window open (the failure itself goes to the application's handler).
+    event->ignore();
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (canClose) event->accept();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QStringList files = LocalFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    // In order; a file that fails stops the drop with its message.
+    for (const QString& file : files) AddPictureFile(file.toStdString());
+}
+
+// ---- Handlers -----------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    CurrentFile.clear();
+    Modified = false;
+}
+
+void TForm1::FormCloseQuery(bool& CanClose) {
+    if (!Modified) return;
+    if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes) {
+        // The user asked to keep the library: if the save dialog is
+        // cancelled (or the save raises), the window stays open.
+        CanClose = false;
+        CanClose = SaveLibrary();
+    }
+}
+
+void TForm1::New1Click() {
+    ListBox1->Clear();
+    QVXHiColorImagelib1->Images()->Clear();
+    Edit1->setText("");
+    CurrentFile.clear();
+    Image1->ClearPicture();
+}
+
+void TForm1::Load1Click() {
+    if (!OpenDialog1.Execute(this)) return;
+    const std::string fileName = OpenDialog1.FileName;
+
+    // Read into a fresh library that takes the current one's place only
+    // once the file has loaded: a file that fails leaves the library, the
+    // list and the current file as they were, so a later Save cannot write
+    // a half-read library over the current file.
+    auto loaded = std::make_unique<qvx::TQVXHiColorImagelib>(nullptr);
+    loaded->UseTransparent = QVXHiColorImagelib1->UseTransparent;
+    loaded->Tag = QVXHiColorImagelib1->Tag;
+    loaded->DesignLeft = QVXHiColorImagelib1->DesignLeft;
+    loaded->DesignTop = QVXHiColorImagelib1->DesignTop;
+    loaded->LoadFromFile(fileName);
+
+    const std::string name = QVXHiColorImagelib1->Name();
+    delete QVXHiColorImagelib1;  // its owner forgets it
+    QVXHiColorImagelib1 = loaded.release();
+    components_->InsertComponent(QVXHiColorImagelib1);
+    QVXHiColorImagelib1->SetName(name);
+
+    RebuildList();  // every entry replaced in one step
+    if (ListBox1->Count() > 0) {
+        ListBox1->SetItemIndex(0);
+        ShowItem(0);
+        Edit1->setText(QString::fromStdString(QVXHiColorImagelib1->Images()->Items(0)->Name()));
+    } else {
+        Image1->ClearPicture();
+    }
+    CurrentFile = fileName;
+}
+
+void TForm1::Save1Click() { SaveLibrary(); }
+
+bool TForm1::SaveLibrary() {
+    if (!CurrentFile.empty()) {
+        QVXHiColorImagelib1->SaveToFile(CurrentFile);
+        Modified = false;
+        return true;
+    }
+    if (!SaveDialog1.Execute(this)) return false;
+    SaveLibraryAs(SaveDialog1.FileName);
+    return true;
+}
+
+void TForm1::SaveAs1Click() {
+    if (!SaveDialog1.Execute(this)) return;
+    SaveLibraryAs(SaveDialog1.FileName);
+}
+
+void TForm1::SaveLibraryAs(const std::string& fileName) {
+    QVXHiColorImagelib1->SaveToFile(fileName);
+    CurrentFile = fileName;
+    Modified = false;
+}
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::ListBox1Click() {
+    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    for (int i = 0; i < images->Count(); ++i) {
+        const int selected = ListBox1->ItemIndex();
+        if (selected < 0) break;
+        // Found by name: with several items of the selected name, the last
+        // of them ends up shown.
+        const QString name = QString::fromStdString(images->Items(i)->Name());
+        if (ListBox1->Item(selected) == name) {
+            ShowItem(i);
+            Edit1->setText(name);
+        }
+    }
+}
+
+void TForm1::Edit1Change() {
+    const int selected = ListBox1->ItemIndex();
+    if (selected < 0) return;
+    const QString text = Edit1->text();
+    // Commands that show a name set the edit to the entry's own text; the
+    // list then has nothing to redraw.
+    if (ListBox1->Item(selected) != text) ListBox1->SetItem(selected, text);
+    QVXHiColorImagelib1->Images()->Items(selected)->SetName(text.toStdString());
+    Modified = true;
+}
+
+void TForm1::Load2Click() {
+    if (!OpenPictureDialog1.Execute(this)) return;
+    AddPictureFile(OpenPictureDialog1.FileName);
+}
+
+void TForm1::AddPictureFile(const std::string& fileName) {
+    tk::TPicture picture;
+    picture.LoadFromFile(fileName);  // the kind comes from the extension
+    qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
+    item->SetImage(picture);
+    item->SetName(tk::Format("Image%d", QVXHiColorImagelib1->Count()));
+    ListBox1->Add(QString::fromStdString(item->Name()));
+    if (ListBox1->ItemIndex() >= 0) {
+        ListBox1->SetItemIndex(ListBox1->Count() - 1);
+        ShowItem(QVXHiColorImagelib1->Count() - 1);
+    }
+    Modified = true;
+}
+
+void TForm1::SpeedButton1Click() {
+    if (ListBox1->Count() == 0) return;
+    const int k = ListBox1->ItemIndex();
+    if (k > 0) {
+        ExchangeItems(k - 1, k);
+        RebuildList();
+        ListBox1->SetItemIndex(k - 1);
+        ShowItem(k - 1);
+        Edit1->setText(ListBox1->Item(k - 1));
+    }
+    Modified = true;  // also when nothing moved
+}
+
+void TForm1::SpeedButton2Click() {
+    const int k = ListBox1->ItemIndex();
+    if (ListBox1->Count() == 0 || k < 0 || k >= ListBox1->Count() - 1) return;
+    ExchangeItems(k, k + 1);
+    RebuildList();
+    ListBox1->SetItemIndex(k + 1);
+    ShowItem(k + 1);
+    Edit1->setText(ListBox1->Item(k + 1));
+    Modified = true;
+}
+
+void TForm1::SpeedButton3Click() {
+    const int k = ListBox1->ItemIndex();
+    if (ListBox1->Count() == 0 || k < 0) return;
+    const std::string name = ListBox1->Item(k).toStdString();
+
+    // Every item of that name goes; the others keep their order. Kept items
+    // are swapped forward and the tail removed, in one pass.
+    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    int kept = 0;
+    for (int i = 0; i < images->Count(); ++i) {
+        if (images->Items(i)->Name() == name) continue;
+        if (i != kept) images->Exchange(i, kept);
+        ++kept;
+    }
+    for (int i = images->Count() - 1; i >= kept; --i) images->Delete(i);
+
+    RebuildList();
+    if (ListBox1->Count() == 0) {
+        Image1->ClearPicture();
+    } else {
+        ListBox1->SetItemIndex(ListBox1->Count() - 1);
+        ShowItem(ListBox1->Count() - 1);
+    }
+    Modified = true;  // Edit1 keeps its text
+}
+
+// ---- Helpers ------------------------------------------------------------------------
+
+void TForm1::RebuildList() {
+    const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    QStringList names;
+    names.reserve(images->Count());
+    for (int i = 0; i < images->Count(); ++i) names << QString::fromStdString(images->Items(i)->Name());
+    ListBox1->SetItems(names);
+}
+
+void TForm1::ExchangeItems(int a, int b) {
+    qvx::TQVXImageItem* first = QVXHiColorImagelib1->Images()->Items(a);
+    qvx::TQVXImageItem* second = QVXHiColorImagelib1->Images()->Items(b);
+    const std::string name = first->Name();
+    first->SetName(second->Name());
+    second->SetName(name);
+    first->Image().Exchange(second->Image());  // shares, never copies, the pictures
+}
+
+void TForm1::ShowItem(int index) { Image1->SetPicture(QVXHiColorImagelib1->Images()->Items(index)->Image()); }

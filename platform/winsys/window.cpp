@@ -42,6 +42,12 @@ void Window::DeliverActivate(bool active) {
         if (l.activate) l.activate(active);
 }
 
+void Window::CapturePointer(bool capture) {
+    if (capture == pointerCaptured_) return;
+    pointerCaptured_ = capture;
+    OnPointerCapture(capture);
+}
+
 }  // namespace winsys
 
 #include "platform/com/backend.h"

@@ -73,6 +73,19 @@ public:
     void DeliverMouse(const MouseEvent& e);
     void DeliverActivate(bool active);
 
+    // Expires when the window is destroyed: objects that keep a window
+    // (sound and input devices) check it before touching the window again.
+    std::weak_ptr<const void> Lifetime() const { return alive_; }
+
+    // Pointer capture, taken by an exclusively acquired mouse: the pointer
+    // is hidden and held inside the window while motion still arrives as
+    // relative movement. Backends act on it in OnPointerCapture.
+    void CapturePointer(bool capture);
+    bool PointerCaptured() const { return pointerCaptured_; }
+
+protected:
+    virtual void OnPointerCapture(bool /*capture*/) {}
+
 private:
     std::shared_ptr<Window*> alive_ = std::make_shared<Window*>(this);
     struct Listener {
@@ -83,6 +96,7 @@ private:
     };
     std::vector<Listener> listeners_;
     int nextId_ = 1;
+    bool pointerCaptured_ = false;
 };
 
 // A window reference that notices the window's destruction.

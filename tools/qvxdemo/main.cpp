@@ -1,6 +1,8 @@
 // qvxdemo: a small game loop on the platform layer. Full screen at
-// 320 x 240 x 8 (shown scaled in the window), or --windowed. Arrow keys move
-// the ship, Esc quits; --frames N stops after N frames.
+// 320 x 240 x 8 (shown scaled in the window), or --windowed. The keyboard is
+// read through DirectInput: arrow keys move the ship, Esc quits. Balls
+// bouncing off the walls play a short tone through DirectSound, panned to
+// where they hit. --frames N stops after N frames.
 #include <QGuiApplication>
 #include <QTimer>
 #include <cmath>
@@ -9,6 +11,8 @@
 
 #include "platform/com/backend.h"
 #include "platform/ddraw/ddraw.h"
+#include "platform/dinput/dinput.h"
+#include "platform/dsound/dsound.h"
 #include "platform/winsys/window.h"
 #include "platform/winsys/winsys.h"
 #include "toolkit/graphics.h"
@@ -30,6 +34,11 @@ struct Demo {
     ComPtr<IDirectDrawSurface4> front, back, balls, ship, primary;
     ComPtr<IDirectDrawPalette> palette;
     ComPtr<IDirectDrawClipper> clipper;
+    ComPtr<IDirectSound> sound;
+    ComPtr<IDirectSoundBuffer> bounce;
+    ComPtr<IDirectInput> input;
+    ComPtr<IDirectInputDevice> keyboard;
+    int bounces = 0;
     bool windowed = false;
     int depth = 8;
     bool keys[256] = {};
@@ -105,10 +114,6 @@ struct Demo {
     bool Start() {
         platform::SelectBackend(platform::Backend::Real);
         window = winsys::CreateTopLevelWindow("TfrmQVXDemo", "QVX Demo", 640, 480);
-        window->OnKey([this](const winsys::KeyEvent& k) {
-            keys[k.scanCode] = k.pressed;
-            if (k.pressed && k.scanCode == 0x01) QGuiApplication::quit();
-        });
         IDirectDraw* one = nullptr;
         if (HRESULT hr = DirectDrawCreate(nullptr, &one, nullptr)) return Fail("DirectDrawCreate", hr);
         ComPtr<IDirectDraw> first;
@@ -151,6 +156,8 @@ struct Demo {
             dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, pal, palette.Put(), nullptr);
             front->SetPalette(palette.Get());
         }
+        StartSound();
+        StartInput();
         winsys::SetCursor(nullptr);
         balls = Offscreen(kBall * kBalls, kBall);
         ship = Offscreen(32, 24);
@@ -165,6 +172,54 @@ struct Demo {
         return true;
     }
 
+    // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
+    void StartSound() {
+        if (DirectSoundCreate(nullptr, sound.Put(), nullptr) != DS_OK) return;
+        sound->SetCooperativeLevel(window.get(), DSSCL_NORMAL);
+        WAVEFORMATEX wf{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+        const DWORD samples = 22050 * 70 / 1000;
+        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, samples * 2, 0, &wf};
+        if (sound->CreateSoundBuffer(&bd, bounce.Put(), nullptr) != DS_OK) return;
+        void *p1 = nullptr, *p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        if (bounce->Lock(0, samples * 2, &p1, &n1, &p2, &n2, 0) == DS_OK) {
+            auto* out = static_cast<int16_t*>(p1);
+            for (DWORD i = 0; i < n1 / 2; ++i)
+                out[i] = static_cast<int16_t>(12000 * std::exp(-double(i) / 300) * std::sin(2 * M_PI * 880 * i / 22050));
+            bounce->Unlock(p1, n1, p2, n2);
+        }
+    }
+
+    void Bounce(double x) {
+        ++bounces;
+        if (!bounce) return;
+        bounce->Stop();
+        bounce->SetCurrentPosition(0);
+        bounce->SetPan(static_cast<LONG>((x / kW * 2 - 1) * 3000));
+        bounce->Play(0, 0, 0);
+    }
+
+    void StartInput() {
+        if (DirectInputCreateA(nullptr, 0x0500, input.Put(), nullptr) != DI_OK) return;
+        if (input->CreateDevice(GUID_SysKeyboard, keyboard.Put(), nullptr) != DI_OK) return;
+        keyboard->SetDataFormat(&c_dfDIKeyboard);
+        keyboard->SetCooperativeLevel(window.get(), DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
+        keyboard->Acquire();
+    }
+
+    void ReadKeys() {
+        if (!keyboard) return;
+        uint8_t state[256];
+        HRESULT hr = keyboard->GetDeviceState(sizeof state, state);
+        if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
+            keyboard->Acquire();
+            hr = keyboard->GetDeviceState(sizeof state, state);
+        }
+        if (hr != DI_OK) return;
+        for (int i = 0; i < 256; ++i) keys[i] = (state[i] & 0x80) != 0;
+        if (keys[DIK_ESCAPE]) QGuiApplication::quit();
+    }
+
     void Restore() {
         if (front) front->Restore();
         if (primary) primary->Restore();
@@ -174,10 +229,11 @@ struct Demo {
     }
 
     void Frame() {
-        if (keys[0xCB]) shipX -= 3;
-        if (keys[0xCD]) shipX += 3;
-        if (keys[0xC8]) shipY -= 3;
-        if (keys[0xD0]) shipY += 3;
+        ReadKeys();
+        if (keys[DIK_LEFT]) shipX -= 3;
+        if (keys[DIK_RIGHT]) shipX += 3;
+        if (keys[DIK_UP]) shipY -= 3;
+        if (keys[DIK_DOWN]) shipY += 3;
         shipX = std::clamp(shipX, 0.0, double(kW - 32));
         shipY = std::clamp(shipY, 0.0, double(kH - 24));
         // Background: bands of the blue ramp.
@@ -193,8 +249,14 @@ struct Demo {
         for (int i = 0; i < kBalls; ++i) {
             bx[i] += vx[i];
             by[i] += vy[i];
-            if (bx[i] < 0 || bx[i] > kW - kBall) vx[i] = -vx[i];
-            if (by[i] < 0 || by[i] > kH - kBall) vy[i] = -vy[i];
+            if (bx[i] < 0 || bx[i] > kW - kBall) {
+                vx[i] = -vx[i];
+                Bounce(bx[i]);
+            }
+            if (by[i] < 0 || by[i] > kH - kBall) {
+                vy[i] = -vy[i];
+                Bounce(bx[i]);
+            }
             bx[i] = std::clamp(bx[i], 0.0, double(kW - kBall));
             by[i] = std::clamp(by[i], 0.0, double(kH - kBall));
             RECT src{i * kBall, 0, (i + 1) * kBall, kBall};
@@ -244,6 +306,8 @@ int main(int argc, char** argv) {
     QObject::connect(&idle, &QTimer::timeout, [&] { demo.Frame(); });
     idle.start(0);
     int rc = app.exec();
-    std::printf("qvxdemo: %d frames\n", demo.frame);
+    std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d\n", demo.frame, demo.bounces,
+                demo.bounce ? " heard" : " (no sound device)", demo.keyboard ? "read through DirectInput" : "unavailable",
+                static_cast<int>(demo.shipX), static_cast<int>(demo.shipY));
     return rc;
 }

@@ -195,6 +195,14 @@ void RasterWindow::Mouse(QMouseEvent* e, int kind) {
         default: m.button = MouseButton::Left; break;
     }
     owner_->DeliverMouse(m);
+    if (kind == MouseEvent::Move && owner_->PointerCaptured()) {
+        QPoint centre(width() / 2, height() / 2);
+        if (pos != centre) {
+            QCursor::setPos(mapToGlobal(centre));
+            lastPos_ = centre;
+        }
+        return;
+    }
     if (kind == MouseEvent::Move) {
         // Keep the pointer inside the confinement rectangle.
         QPoint global = e->globalPosition().toPoint();
@@ -264,7 +272,15 @@ void QtWindow::SetFullScreen(bool on) {
 
 bool QtWindow::IsFullScreen() const { return (window_.windowStates() & Qt::WindowFullScreen) != 0; }
 
-void QtWindow::ApplyCursor() { window_.setCursor(QCursor(ShapeFor(GetCursor()))); }
+void QtWindow::ApplyCursor() {
+    window_.setCursor(PointerCaptured() ? QCursor(Qt::BlankCursor) : QCursor(ShapeFor(GetCursor())));
+}
+
+void QtWindow::OnPointerCapture(bool capture) {
+    ApplyCursor();
+    window_.setMouseGrabEnabled(capture);
+    if (capture) QCursor::setPos(window_.mapToGlobal(QPoint(window_.width() / 2, window_.height() / 2)));
+}
 
 namespace {
 

@@ -54,6 +54,11 @@ public:
     QWindow* Handle() { return &window_; }
     void ApplyCursor();
 
+protected:
+    // A captured pointer is hidden, grabbed, and kept at the window's centre
+    // so that motion goes on arriving as relative movement.
+    void OnPointerCapture(bool capture) override;
+
 private:
     friend class RasterWindow;
     std::string className_;

@@ -1,0 +1,92 @@
+// Shared set-up for the input tests: a window whose events and activation
+// the tests drive, and small helpers over the device calls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/com/backend.h"
+#include "platform/dinput/dinput.h"
+#include "platform/dinput/headless/joysticks.h"
+#include "platform/winsys/window.h"
+
+class TestWindow : public winsys::Window {
+public:
+    std::string ClassName() const override { return "TTestForm"; }
+    std::string Caption() const override { return "Input test"; }
+    int ClientWidth() const override { return 320; }
+    int ClientHeight() const override { return 200; }
+    void SetClientSize(int, int) override {}
+    bool IsActive() const override { return active_; }
+    bool IsMinimized() const override { return false; }
+    void Present(const QImage&, const tk::TRect&) override {}
+    tk::TPoint ClientToScreen(tk::TPoint p) const override { return p; }
+
+    void SetActive(bool active) {
+        active_ = active;
+        DeliverActivate(active);
+    }
+    void Key(uint8_t scanCode, bool pressed, int qtKey = 0) { DeliverKey({pressed, scanCode, qtKey}); }
+    void Move(int dx, int dy) {
+        winsys::MouseEvent e;
+        e.kind = winsys::MouseEvent::Move;
+        e.dx = dx;
+        e.dy = dy;
+        DeliverMouse(e);
+    }
+    void Button(winsys::MouseButton b, bool pressed) {
+        winsys::MouseEvent e;
+        e.kind = pressed ? winsys::MouseEvent::Press : winsys::MouseEvent::Release;
+        e.button = b;
+        DeliverMouse(e);
+    }
+    void Wheel(int delta) {
+        winsys::MouseEvent e;
+        e.kind = winsys::MouseEvent::Wheel;
+        e.wheel = delta;
+        DeliverMouse(e);
+    }
+
+private:
+    bool active_ = true;
+};
+
+inline ComPtr<IDirectInputDevice> OpenDevice(IDirectInput* di, const GUID& guid, const DIDATAFORMAT& format,
+                                             winsys::HWND window, DWORD coop) {
+    ComPtr<IDirectInputDevice> dev;
+    EXPECT_EQ(di->CreateDevice(guid, dev.Put(), nullptr), DI_OK);
+    if (!dev) return dev;
+    EXPECT_EQ(dev->SetDataFormat(&format), DI_OK);
+    EXPECT_EQ(dev->SetCooperativeLevel(window, coop), DI_OK);
+    return dev;
+}
+
+inline DIPROPRANGE Range(DWORD how, DWORD obj, LONG lo, LONG hi) {
+    DIPROPRANGE r{};
+    r.diph = {sizeof(DIPROPRANGE), sizeof(DIPROPHEADER), obj, how};
+    r.lMin = lo;
+    r.lMax = hi;
+    return r;
+}
+
+inline DIPROPDWORD Dword(DWORD how, DWORD obj, DWORD value) {
+    DIPROPDWORD d{};
+    d.diph = {sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), obj, how};
+    d.dwData = value;
+    return d;
+}
+
+// Instance ids of the joysticks EnumDevices reports.
+inline std::vector<DIDEVICEINSTANCEA> Enumerate(IDirectInput* di, DWORD type, DWORD flags) {
+    std::vector<DIDEVICEINSTANCEA> found;
+    EXPECT_EQ(di->EnumDevices(
+                  type,
+                  [](const DIDEVICEINSTANCEA* d, void* ref) -> BOOL {
+                      static_cast<std::vector<DIDEVICEINSTANCEA>*>(ref)->push_back(*d);
+                      return DIENUM_CONTINUE;
+                  },
+                  &found, flags),
+              DI_OK);
+    return found;
+}
