@@ -1,0 +1,280 @@
+// qvxlib on intro libraries, run as the built program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include "../bmputil/bmpfile.h"
+#include "../crl/crlfile.h"
+#include "slideshelf/model/introlib.h"
+#include "toolkit/streams.h"
+
+using namespace slideshelf;
+using namespace testcrl;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string Slurp(const fs::path& p) {
+    if (!fs::exists(p)) return {};
+    auto b = tk::ReadFileBytes(p.string());
+    return std::string(b.begin(), b.end());
+}
+
+class Qvxlib : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* build = std::getenv("QVX_BUILD_DIR");
+        ASSERT_NE(build, nullptr) << "QVX_BUILD_DIR is set by ctest";
+        exe_ = fs::path(build) / "tools/qvxlib/qvxlib";
+        ASSERT_TRUE(fs::exists(exe_)) << exe_;
+        dir_ = fs::temp_directory_path() / ("qvxlib_crl_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Outcome Qvx(const std::vector<std::string>& args) {
+        std::string cmd = Quote(exe_.string());
+        for (auto& a : args) cmd += " " + Quote(a);
+        cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
+        int status = std::system(cmd.c_str());
+        Outcome r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = Slurp(dir_ / "stdout");
+        r.err = Slurp(dir_ / "stderr");
+        return r;
+    }
+    std::string P(const std::string& name) { return (dir_ / name).string(); }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        tk::WriteFileBytes(P(name), bytes.data(), bytes.size());
+        return P(name);
+    }
+    std::vector<uint8_t> Bytes(const std::string& name) { return tk::ReadFileBytes(P(name)); }
+
+    // Three bitmaps sharing some colours, one stored bottom-up.
+    std::vector<std::string> Bitmaps() {
+        std::mt19937 rng(11);
+        std::vector<std::string> files;
+        const char* names[] = {"SUNSET01.BMP", "title.screen.bmp", "logo.bmp"};
+        for (int k = 0; k < 3; ++k) {
+            testbmp::BmpSpec s;
+            s.width = 5 + k * 3;
+            s.height = 4 + k;
+            s.topDown = k == 1;
+            for (int i = 0; i < 60; ++i)
+                s.table.push_back(
+                    {uint8_t(i * 4), uint8_t(rng() % 4 * 80), uint8_t(k * 50 + i % 3)});
+            for (int i = 0; i < s.width * s.height; ++i)
+                s.pixels.push_back(static_cast<uint8_t>(rng() % 60));
+            files.push_back(Write(names[k], testbmp::MakeBmp(s)));
+        }
+        return files;
+    }
+
+    fs::path exe_, dir_;
+};
+
+// What the editor makes of the same files: each added in turn with the
+// current transition, speed and hold.
+std::vector<uint8_t> ModelLibrary(const std::vector<std::string>& files, TSlideProps props,
+                                  bool batch) {
+    TIntroLibrary lib;
+    for (auto& f : files) {
+        std::unique_ptr<bmputil::TBitmapInfo> info;
+        std::vector<uint8_t> pixels;
+        size_t ps, is;
+        bmputil::ReadBitmapFile(f, info, pixels, ps, is);
+        lib.AddBitmap(SlideNameFromPath(f), *info, pixels, props,
+                      batch ? std::optional<uint8_t>(0) : std::nullopt);
+    }
+    return lib.SaveToBytes();
+}
+
+}  // namespace
+
+TEST_F(Qvxlib, CreateWritesWhatTheEditorWrites) {
+    auto files = Bitmaps();
+    std::vector<std::string> args = {"create", "crl", P("a.crl")};
+    args.insert(args.end(), files.begin(), files.end());
+    Outcome r = Qvx(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Bytes("a.crl"), ModelLibrary(files, TSlideProps{}, false));
+
+    args[2] = P("b.crl");
+    for (std::string a : {"--transition", "curtains", "--speed", "7", "--hold", "3", "--batch"})
+        args.push_back(a);
+    ASSERT_EQ(Qvx(args).code, 0);
+    auto batch = ModelLibrary(files, TSlideProps{6, 7, 3}, true);
+    EXPECT_EQ(Bytes("b.crl"), batch);
+    EXPECT_NE(batch, Bytes("a.crl"));
+
+    args[2] = P("c.crl");
+    args[args.size() - 6] = "6";  // the transition by number
+    ASSERT_EQ(Qvx(args).code, 0);
+    EXPECT_EQ(Bytes("c.crl"), batch);
+
+    // No bitmaps: the new, empty library.
+    ASSERT_EQ(Qvx({"create", "crl", P("empty.crl")}).code, 0);
+    EXPECT_EQ(Bytes("empty.crl"), CrlBytes("CR10", 0, 0, NewPalette(), {}));
+}
+
+TEST_F(Qvxlib, CreateRefusesBadArgumentsAndBadBitmaps) {
+    auto files = Bitmaps();
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--speed", "0"},
+                                         {"--speed", "101"},
+                                         {"--hold", "-1"},
+                                         {"--transition", "29"},
+                                         {"--transition", "Sideways"},
+                                         {"--speed", "x"}}) {
+        std::vector<std::string> args = {"create", "crl", P("x.crl"), files[0]};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(Qvx(args).code, 2) << bad[0] << " " << bad[1];
+        EXPECT_FALSE(fs::exists(P("x.crl")));
+    }
+    testbmp::BmpSpec rgb;
+    rgb.width = rgb.height = 2;
+    rgb.pixels = {0, 0, 0, 0};
+    rgb.bitCount = 24;
+    std::string rgbFile = Write("rgb.bmp", testbmp::MakeBmp(rgb));
+    Write("x.crl", {1, 2, 3});
+    Outcome r = Qvx({"create", "crl", P("x.crl"), files[0], rgbFile});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "The image must be an 8bpp (256 color) image\n");
+    EXPECT_EQ(Bytes("x.crl"), (std::vector<uint8_t>{1, 2, 3}));  // untouched
+}
+
+TEST_F(Qvxlib, InfoJsonDescribesHeaderPaletteAndSlides) {
+    std::mt19937 rng(12);
+    TLibPalette pal = NewPalette();
+    pal[100] = TLibPalEntry{1, 2, 3, 7};
+    RawSlide a = Raw(5, 3, "SUNSET01", rng), b = Raw(4, 2, "q\"\xE9", rng);
+    a.transition = 28;
+    a.speed = 42;
+    a.hold = 9;
+    b.transition = 200;
+    std::string file = Write("i.crl", CrlBytes("cr10", 2, -5, pal, {a, b}));
+    Outcome r = Qvx({"info", file, "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    QJsonParseError perr;
+    QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &perr);
+    ASSERT_EQ(perr.error, QJsonParseError::NoError) << r.out;
+    QJsonObject o = doc.object();
+    EXPECT_EQ(o["kind"].toString(), "crl");
+    EXPECT_EQ(o["count"].toInt(), 2);
+    EXPECT_EQ(o["reserved"].toInt(), -5);
+    QJsonArray palette = o["palette"].toArray();
+    ASSERT_EQ(palette.size(), 256);
+    EXPECT_EQ(palette[100].toArray(), (QJsonArray{1, 2, 3, 7}));
+    EXPECT_EQ(palette[255].toArray(), (QJsonArray{255, 255, 255, 1}));
+    QJsonArray items = o["items"].toArray();
+    ASSERT_EQ(items.size(), 2);
+    QJsonObject s0 = items[0].toObject(), s1 = items[1].toObject();
+    EXPECT_EQ(s0["index"].toInt(), 0);
+    EXPECT_EQ(s0["name"].toString(), "SUNSET01");
+    EXPECT_EQ(s0["transition"].toInt(), 28);
+    EXPECT_EQ(s0["speed"].toInt(), 42);
+    EXPECT_EQ(s0["hold"].toInt(), 9);
+    EXPECT_EQ(s0["width"].toInt(), 5);
+    EXPECT_EQ(s0["height"].toInt(), 3);
+    auto sha = [](const std::vector<uint8_t>& p) {
+        return QCryptographicHash::hash(
+                   QByteArray(reinterpret_cast<const char*>(p.data()), qsizetype(p.size())),
+                   QCryptographicHash::Sha256)
+            .toHex()
+            .toStdString();
+    };
+    EXPECT_EQ(s0["pixels_sha256"].toString().toStdString(), sha(a.pixels));  // padding included
+    EXPECT_EQ(s1["pixels_sha256"].toString().toStdString(), sha(b.pixels));
+    EXPECT_EQ(s1["name"].toString(), QString::fromUtf8("q\"\xC3\xA9"));  // one byte a character
+    EXPECT_EQ(s1["transition"].toInt(), 200);
+
+    Outcome table = Qvx({"info", file});
+    EXPECT_EQ(table.code, 0);
+    EXPECT_NE(table.out.find("SUNSET01"), std::string::npos);
+    EXPECT_NE(table.out.find("FollowMe"), std::string::npos);
+}
+
+TEST_F(Qvxlib, RoundtripIsByteExactAndRejectsOtherFiles) {
+    std::mt19937 rng(13);
+    RawSlide a = Raw(7, 3, "PADDED", rng);
+    for (auto& p : a.pad1) p = 0xEE;
+    a.name[8] = 'x';  // beyond the name's length
+    auto bytes = CrlBytes("Cr10", 1, 77, NewPalette(), {a});
+    ASSERT_EQ(Qvx({"roundtrip", Write("r.crl", bytes), P("r2.crl")}).code, 0);
+    EXPECT_EQ(Bytes("r2.crl"), bytes);
+
+    auto notCrl = CrlBytes("CR11", 0, 0, NewPalette(), {});
+    Outcome r = Qvx({"roundtrip", Write("n.crl", notCrl), P("n2.crl"), "--kind", "crl"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Invalid Image Library\n");
+    EXPECT_FALSE(fs::exists(P("n2.crl")));
+
+    bytes.resize(bytes.size() - 1);
+    r = Qvx({"roundtrip", Write("t.crl", bytes), P("t2.crl")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Read beyond end of file\n");
+    EXPECT_FALSE(fs::exists(P("t2.crl")));
+}
+
+TEST_F(Qvxlib, ExtractedBitmapsRebuildTheSameSlides) {
+    auto files = Bitmaps();
+    std::vector<std::string> args = {"create", "crl", P("a.crl")};
+    args.insert(args.end(), files.begin(), files.end());
+    ASSERT_EQ(Qvx(args).code, 0);
+    Outcome r = Qvx({"extract", P("a.crl"), P("out")});
+    ASSERT_EQ(r.code, 0) << r.err;
+
+    TIntroLibrary original;
+    ASSERT_EQ(original.LoadFromFile(P("a.crl")), TLoadResult::Loaded);
+    std::vector<std::string> extracted;
+    for (int i = 0; i < original.SlideCount(); ++i) {
+        const TIntroSlide& s = *original.Slide(i);
+        std::string f = P("out/" +
+                          std::string(i == 0   ? "000_SUNSET01"
+                                      : i == 1 ? "001_title.sc"
+                                               : "002_logo") +
+                          ".bmp");
+        ASSERT_TRUE(fs::exists(f)) << f;
+        std::unique_ptr<bmputil::TBitmapInfo> info;
+        std::vector<uint8_t> pixels;
+        size_t ps, is;
+        bmputil::ReadBitmapFile(f, info, pixels, ps, is);
+        EXPECT_EQ(pixels, s.Pixels);  // rows as stored, padding included
+        EXPECT_EQ(info->bmiHeader.biWidth, s.Width);
+        EXPECT_EQ(info->bmiHeader.biHeight, -s.Height);
+        for (int c = 0; c < 256; ++c) {
+            EXPECT_EQ(info->bmiColors[c].rgbRed, original.Palette()[c].Red);
+            EXPECT_EQ(info->bmiColors[c].rgbBlue, original.Palette()[c].Blue);
+        }
+        extracted.push_back(f);
+    }
+    // Matching the extracted bitmaps into a new library finds the same
+    // indices in the same order.
+    args = {"create", "crl", P("b.crl")};
+    args.insert(args.end(), extracted.begin(), extracted.end());
+    ASSERT_EQ(Qvx(args).code, 0);
+    TIntroLibrary rebuilt;
+    ASSERT_EQ(rebuilt.LoadFromFile(P("b.crl")), TLoadResult::Loaded);
+    EXPECT_EQ(rebuilt.Palette(), original.Palette());
+    for (int i = 0; i < original.SlideCount(); ++i)
+        EXPECT_EQ(rebuilt.Slide(i)->Pixels, original.Slide(i)->Pixels);
+}

@@ -1,0 +1,212 @@
+// qvxlib for intro screen libraries (.CRL).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "bmputil/bmputil.h"
+#include "qvxlib.h"
+#include "slideshelf/model/introlib.h"
+#include "toolkit/streams.h"
+
+namespace qvxlib {
+namespace {
+
+using slideshelf::TIntroLibrary;
+using slideshelf::TIntroSlide;
+
+// Slide names are one byte a character (Latin-1); shown as UTF-8.
+std::string Latin1ToUtf8(const std::string& s, bool forTable) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x80) {
+            out += (forTable && c < 0x20) ? '?' : static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void Load(TIntroLibrary& lib, const std::string& file) {
+    if (lib.LoadFromFile(file) == slideshelf::TLoadResult::InvalidMagic)
+        throw tk::Exception(slideshelf::SInvalidLibrary);
+}
+
+bool Detect(const std::vector<uint8_t>& head) {
+    if (head.size() < 4) return false;
+    const char magic[4] = {'C', 'R', '1', '0'};
+    for (int i = 0; i < 4; ++i) {
+        char c = static_cast<char>(head[static_cast<size_t>(i)]);
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != magic[i]) return false;
+    }
+    return true;
+}
+
+std::string TransitionText(int t) {
+    if (t >= 0 && t < slideshelf::kTransitionCount)
+        return slideshelf::TransitionNames[static_cast<size_t>(t)];
+    return "(unknown)";
+}
+
+int Info(const Args& a, const std::string& file) {
+    TIntroLibrary lib;
+    Load(lib, file);
+    const auto& h = lib.Header();
+    if (a.Flag("json")) {
+        Json j;
+        j.BeginObject();
+        j.Key("kind").Str("crl");
+        j.Key("count").Int(lib.SlideCount());
+        j.Key("reserved").Int(h.Reserved);
+        j.Key("palette").BeginArray();
+        for (const auto& e : h.Palette)
+            j.BeginArray().Int(e.Red).Int(e.Green).Int(e.Blue).Int(e.Used).EndArray();
+        j.EndArray();
+        j.Key("items").BeginArray();
+        for (int i = 0; i < lib.SlideCount(); ++i) {
+            const TIntroSlide& s = *lib.Slide(i);
+            j.BeginObject();
+            j.Key("index").Int(i);
+            j.Key("name").Str(Latin1ToUtf8(s.NameText(), false));
+            j.Key("transition").Int(s.Transition);
+            j.Key("speed").Int(s.Speed);
+            j.Key("hold").Int(s.Hold);
+            j.Key("width").Int(s.Width);
+            j.Key("height").Int(s.Height);
+            j.Key("pixels_sha256").Str(Sha256Hex(s.Pixels.data(), s.Pixels.size()));
+            j.EndObject();
+        }
+        j.EndArray();
+        j.EndObject();
+        std::printf("%s\n", j.Text().c_str());
+        return kOk;
+    }
+    int used = 0;
+    for (const auto& e : h.Palette) used += e.Used != 0;
+    std::printf("intro library (CRL) %s\n", file.c_str());
+    std::printf("slides: %d  reserved: %d  palette: %d of 256 entries used\n", lib.SlideCount(),
+                h.Reserved, used);
+    if (lib.SlideCount() == 0) return kOk;
+    std::printf("%5s  %-8s  %-26s %6s %6s %6s %6s\n", "index", "name", "transition", "speed",
+                "hold", "width", "height");
+    for (int i = 0; i < lib.SlideCount(); ++i) {
+        const TIntroSlide& s = *lib.Slide(i);
+        std::string name = Latin1ToUtf8(s.NameText(), true);
+        // Pad by characters, not bytes.
+        size_t chars = s.NameText().size();
+        name.append(chars < 8 ? 8 - chars : 0, ' ');
+        std::printf("%5d  %s  %2d %-23s %6d %6d %6d %6d\n", i, name.c_str(), s.Transition,
+                    TransitionText(s.Transition).c_str(), s.Speed, s.Hold, s.Width, s.Height);
+    }
+    return kOk;
+}
+
+int Roundtrip(const Args&, const std::string& in, const std::string& out) {
+    TIntroLibrary lib;
+    Load(lib, in);
+    lib.SaveToFile(out);
+    return kOk;
+}
+
+// An 8-bit bitmap file of the slide: colour table = the library palette,
+// rows top first exactly as stored (negative height).
+std::vector<uint8_t> SlideBitmapFile(const TIntroSlide& s, const slideshelf::TLibPalette& palette) {
+    bmputil::TBitmapFileHeader fh;
+    bmputil::TBitmapInfoHeader ih;
+    const uint32_t tableBytes = 256 * 4;
+    fh.bfType = bmputil::kBitmapMagic;
+    fh.bfOffBits = sizeof fh + sizeof ih + tableBytes;
+    fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(s.Pixels.size());
+    ih.biSize = sizeof ih;
+    ih.biWidth = s.Width;
+    ih.biHeight = -s.Height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 8;
+    ih.biSizeImage = static_cast<uint32_t>(s.Pixels.size());
+    ih.biClrUsed = 256;
+    std::vector<uint8_t> out(fh.bfOffBits);
+    std::memcpy(out.data(), &fh, sizeof fh);
+    std::memcpy(out.data() + sizeof fh, &ih, sizeof ih);
+    uint8_t* table = out.data() + sizeof fh + sizeof ih;
+    for (int i = 0; i < 256; ++i) {
+        table[i * 4 + 0] = palette[static_cast<size_t>(i)].Blue;
+        table[i * 4 + 1] = palette[static_cast<size_t>(i)].Green;
+        table[i * 4 + 2] = palette[static_cast<size_t>(i)].Red;
+        table[i * 4 + 3] = 0;
+    }
+    out.insert(out.end(), s.Pixels.begin(), s.Pixels.end());
+    return out;
+}
+
+int Extract(const Args&, const std::string& in, const std::string& dir) {
+    TIntroLibrary lib;
+    Load(lib, in);
+    for (int i = 0; i < lib.SlideCount(); ++i) {
+        const TIntroSlide& s = *lib.Slide(i);
+        std::vector<uint8_t> bytes = SlideBitmapFile(s, lib.Palette());
+        std::string path =
+            (std::filesystem::path(dir) / ItemFileName(i, s.NameText(), ".bmp")).string();
+        tk::WriteFileBytes(path, bytes.data(), bytes.size());
+        std::printf("%s\n", path.c_str());
+    }
+    return kOk;
+}
+
+int IntInRange(const Args& a, const char* option, int def, int lo, int hi) {
+    int v = a.IntOption(option, def);
+    if (v < lo || v > hi)
+        throw UsageError{tk::Format("--%s must be from %d to %d, not %d", option, lo, hi, v)};
+    return v;
+}
+
+int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
+    slideshelf::TSlideProps props;
+    if (auto t = a.Option("transition")) {
+        char* end = nullptr;
+        long n = std::strtol(t->c_str(), &end, 10);
+        if (!t->empty() && *end == '\0') {
+            if (n < 0 || n >= slideshelf::kTransitionCount)
+                throw UsageError{tk::Format("--transition must be from 0 to %d or a name",
+                                            slideshelf::kTransitionCount - 1)};
+            props.Transition = static_cast<uint8_t>(n);
+        } else if (auto idx = slideshelf::TransitionIndex(*t)) {
+            props.Transition = static_cast<uint8_t>(*idx);
+        } else {
+            throw UsageError{"unknown transition \"" + *t + "\""};
+        }
+    }
+    props.Speed = IntInRange(a, "speed", 5, 1, 100);
+    props.Hold = IntInRange(a, "hold", 0, 0, 100);
+    // A batch add makes colour index 0 of every bitmap transparent.
+    const std::optional<uint8_t> transparent =
+        a.Flag("batch") ? std::optional<uint8_t>(0) : std::nullopt;
+
+    TIntroLibrary lib;
+    for (const std::string& file : inputs) {
+        std::unique_ptr<bmputil::TBitmapInfo> info;
+        std::vector<uint8_t> pixels;
+        size_t pixelSize = 0, infoSize = 0;
+        bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
+        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, pixels, props, transparent);
+    }
+    lib.SaveToFile(out);
+    return kOk;
+}
+
+const bool registered = RegisterKind(KindHandler{
+    "crl",
+    "intro screen library (Slideshelf)",
+    Detect,
+    Info,
+    Roundtrip,
+    Extract,
+    Create,
+    "create crl OUT BITMAP... [--transition N|NAME] [--speed N] [--hold N] [--batch]",
+});
+
+}  // namespace
+}  // namespace qvxlib
