@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "assetio.h"
+#include "bmputil/bmputil.h"
+#include "toolkit/picture.h"
 
 namespace qvx {
 
@@ -157,7 +160,10 @@ void TQVXImages::DefineProperties(tk::TFiler& filer) {
 
 TQVXImageLib::TQVXImageLib(tk::TComponent* owner) : TComponent(owner), FImages(std::make_unique<TQVXImages>()) {}
 
-TQVXImageLib::~TQVXImageLib() { FImages.reset(); }
+TQVXImageLib::~TQVXImageLib() {
+    FreeBitmaps();
+    FImages.reset();
+}
 
 void TQVXImageLib::SetImages(const TQVXImages& source) { FImages->Assign(source); }
 
@@ -166,13 +172,93 @@ int TQVXImageLib::Count() const { return FImages ? FImages->Count() : 0; }
 void TQVXImageLib::LoadFromFile(const std::string& fileName) {
     const std::string name = fileName;  // the argument may be FFileName itself
     FFileName.clear();
+    const bool hadCache = FBitmapsCreated;
+    FreeBitmaps();
     FImages->LoadFromFile(name);
     FFileName = name;
+    if (hadCache) CreateBitmaps();
 }
 
 void TQVXImageLib::Reload() {
     if (FFileName.empty()) throw tk::Exception(SLoadFirst);
     LoadFromFile(FFileName);
+}
+
+// ---- Previews -------------------------------------------------------------------
+
+namespace {
+
+// A zero-filled info block whose colour table holds the library palette
+// from entry 1 on: entry 0 stays black.
+std::unique_ptr<bmputil::TBitmapInfo> PaletteInfo(const TQVXImages& images) {
+    auto info = std::make_unique<bmputil::TBitmapInfo>();
+    const tk::TLogPalette palette(images.Palette(), images.Palette() + 256);
+    bmputil::PaletteToColorTable(palette, *info);
+    return info;
+}
+
+void SetImageHeader(bmputil::TBitmapInfo& info, const TImgHdr& h) {
+    info.bmiHeader = bmputil::TBitmapInfoHeader{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = h.Width;
+    info.bmiHeader.biHeight = -h.Height;  // rows run top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 8;
+    info.bmiHeader.biCompression = 0;
+}
+
+std::unique_ptr<tk::TBitmap> MakePreview(bmputil::TBitmapInfo& info, const TImgHdr& h) {
+    SetImageHeader(info, h);
+    auto bitmap = std::make_unique<tk::TBitmap>();
+    bmputil::AssignDIB(*bitmap, info,
+                       std::span<const uint8_t>(h.Bits, static_cast<size_t>(ImageBlockSize(h))));
+    return bitmap;
+}
+
+}  // namespace
+
+std::unique_ptr<tk::TBitmap> TQVXImageLib::CreatePreview(int index) const {
+    TImgHdr h;
+    FImages->GetImageHeader(index, h);
+    auto info = PaletteInfo(*FImages);
+    return MakePreview(*info, h);
+}
+
+void TQVXImageLib::CreateBitmaps() {
+    if (FBitmapsCreated && FBitmapsGeneration == FImages->Generation()) return;
+    FreeBitmaps();
+    const int count = Count();
+    auto info = PaletteInfo(*FImages);
+    if (ProgressBar) {
+        ProgressBar->SetMin(0);
+        ProgressBar->SetMax(count - 1);
+    }
+    std::vector<std::unique_ptr<tk::TBitmap>> bitmaps(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (ProgressBar) ProgressBar->SetPosition(i);
+        TImgHdr h;
+        FImages->GetImageHeader(i, h);
+        bitmaps[static_cast<size_t>(i)] = MakePreview(*info, h);
+    }
+    FBitmaps = std::move(bitmaps);
+    FBitmapsGeneration = FImages->Generation();
+    FBitmapsCreated = true;
+}
+
+void TQVXImageLib::FreeBitmaps() {
+    FBitmaps.clear();
+    FBitmaps.shrink_to_fit();
+    FBitmapsCreated = false;
+}
+
+void TQVXImageLib::DrawImage(tk::TCanvas& canvas, int x, int y, int index) {
+    if (index < 0 || index >= Count()) return;
+    if (FBitmapsCreated && FBitmapsGeneration == FImages->Generation()) {
+        canvas.Draw(x, y, *FBitmaps[static_cast<size_t>(index)]);
+        return;
+    }
+    std::unique_ptr<tk::TBitmap> preview = CreatePreview(index);
+    canvas.Draw(x, y, *preview);
 }
 
 void TQVXImageLib::GetProperties(tk::TPropList& props) {

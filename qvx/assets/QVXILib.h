@@ -11,6 +11,11 @@
 #include "toolkit/classes.h"
 #include "toolkit/graphics.h"
 
+namespace tk {
+class TBitmap;
+class TCanvas;
+}  // namespace tk
+
 namespace qvx {
 
 // The 1036-byte header block, kept exactly as it stands in the file.
@@ -96,14 +101,36 @@ public:
     bool HasFileName() const { return !FFileName.empty(); }
     int Count() const;
 
+    // Keeps the preview cache when it was built: it is rebuilt for the new
+    // images. After a failure FileName is empty and the cache is gone.
     void LoadFromFile(const std::string& fileName);
     void Reload();
+
+    // The preview bitmap cache: one 8-bit bitmap per image, palette index 0
+    // black, rows top first. CreateBitmaps does nothing while the cache
+    // matches the images; a cache left from images since replaced is rebuilt.
+    void CreateBitmaps();
+    void FreeBitmaps();
+    bool BitmapsCreated() const { return FBitmapsCreated; }
+    // Draws image `index` with its top-left corner at (x, y); nothing for an
+    // index outside 0 .. Count - 1. Uses the cache when it matches the
+    // images, else a preview made for this call.
+    void DrawImage(tk::TCanvas& canvas, int x, int y, int index);
+    // The preview bitmap of one image, made afresh.
+    std::unique_ptr<tk::TBitmap> CreatePreview(int index) const;
+
+    // Told the range 0 .. Count - 1 and each image's index while the cache
+    // is built; not owned, null by default.
+    IProgressSink* ProgressBar = nullptr;
 
     void GetProperties(tk::TPropList& props) override;
 
 private:
     std::unique_ptr<TQVXImages> FImages;
     std::string FFileName;
+    std::vector<std::unique_ptr<tk::TBitmap>> FBitmaps;
+    bool FBitmapsCreated = false;
+    uint64_t FBitmapsGeneration = 0;  // the images' generation the cache was built from
 };
 
 }  // namespace qvx
