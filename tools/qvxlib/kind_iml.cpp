@@ -1,7 +1,9 @@
 // qvxlib for palette image libraries (.IML, "IL10"): images come out as 8-bit
 // .bmp files with the library palette.
 #include <cstdio>
+#include <cstdlib>
 
+#include "bmputil/bmputil.h"
 #include "kind_assets.h"
 #include "qvx/assets/QVXILib.h"
 
@@ -110,6 +112,60 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
     return kOk;
 }
 
+constexpr size_t kImageNameChars = 11;
+
+// A new library from 8-bit bitmaps: every colour matched into one shared
+// palette that starts all free. Colour index 0 stays 0, the game library's
+// transparent index; palette entry 0 takes the first bitmap's colour 0.
+int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
+    if (inputs.empty()) throw UsageError{"missing BITMAP"};
+    const auto& names = a.Options("name");
+    if (!names.empty() && names.size() != inputs.size())
+        throw UsageError{"give --name once per BITMAP, or not at all"};
+    bmputil::TLibPalette palette{};
+    Bytes images;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        std::unique_ptr<bmputil::TBitmapInfo> info;
+        std::vector<uint8_t> pixels;
+        size_t pixelSize = 0, infoSize = 0;
+        bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize);
+        const int32_t width = info->bmiHeader.biWidth;
+        const int64_t height = std::abs(static_cast<int64_t>(info->bmiHeader.biHeight));
+        if (width <= 0 || height == 0) throw tk::Exception(inputs[i] + ": the bitmap has no pixels");
+        if (i == 0) {
+            palette[0].Red = info->bmiColors[0].rgbRed;
+            palette[0].Green = info->bmiColors[0].rgbGreen;
+            palette[0].Blue = info->bmiColors[0].rgbBlue;
+        }
+        // Pad bytes are kept as the bitmap has them; pixels are matched.
+        const int64_t stride = bmputil::BytesPerLine(width);
+        std::vector<uint8_t> block(pixels.begin(), pixels.begin() + stride * height);
+        bmputil::MatchPixels(palette, bmputil::SourceOf(*info, pixels), block.data(), stride, uint8_t{0});
+        Put32(images, static_cast<uint32_t>(width));
+        Put32(images, static_cast<uint32_t>(height));
+        PutName(images, names.empty() ? NameFromFile(inputs[i], kImageNameChars) : names[i], 12);
+        PutBytes(images, block.data(), block.size());
+    }
+    Bytes file;
+    PutBytes(file, "IL10", 4);
+    Put32(file, static_cast<uint32_t>(inputs.size()));
+    Put32(file, 0);
+    for (const bmputil::TLibPalEntry& e : palette) {
+        file.push_back(e.Red);
+        file.push_back(e.Green);
+        file.push_back(e.Blue);
+        file.push_back(0);  // flags: the Used marks are not stored
+    }
+    file.insert(file.end(), images.begin(), images.end());
+    // Through the library classes, as a game would read and write it.
+    qvx::TQVXImages lib;
+    tk::TPointerStream in(file.data(), static_cast<int64_t>(file.size()));
+    lib.LoadFromStream(in);
+    WriteSafely(out, [&](tk::TStream& s) { lib.SaveToStream(s); });
+    std::printf("%d image%s written to %s\n", lib.Count(), lib.Count() == 1 ? "" : "s", out.c_str());
+    return kOk;
+}
+
 const bool registered = RegisterKind({
     "iml",
     "palette image libraries (.IML, \"IL10\")",
@@ -117,7 +173,7 @@ const bool registered = RegisterKind({
     Info,
     Roundtrip,
     Extract,
-    nullptr,
+    Create,
     "create iml OUT BITMAP... [--name N]...",
 });
 
