@@ -1,0 +1,159 @@
+// qvxlib for map libraries ("ML01"). Maps carry no signature worth
+// detecting (any four bytes are read), so this kind needs --kind map.
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "kind_assets.h"
+#include "qvx/assets/QVXMap.h"
+
+namespace qvxlib {
+namespace {
+
+using namespace assets;
+
+constexpr size_t kMapNameChars = 15;
+
+std::string Sha(const qvx::TMapRec& m) { return Sha256Hex(m.Data, m.Data ? static_cast<size_t>(m.Size) : 0); }
+
+int Info(const Args& a, const std::string& file) {
+    qvx::TQVXMaps maps;
+    {
+        tk::TFileStream in(file, tk::fmOpenRead);
+        maps.LoadFromStream(in);
+    }
+    if (a.Flag("json")) {
+        Json j;
+        j.BeginObject().Key("kind").Str("map").Key("count").Int(maps.Count()).Key("items").BeginArray();
+        for (int i = 0; i < maps.Count(); ++i) {
+            qvx::TMapRec m;
+            maps.GetMap(i, m);
+            j.BeginObject()
+                .Key("index").Int(i)
+                .Key("name").Str(qvx::MapName(m))
+                .Key("width").Int(m.Width)
+                .Key("height").Int(m.Height)
+                .Key("size").Int(m.Size)
+                .Key("data_sha256").Str(Sha(m))
+                .EndObject();
+        }
+        j.EndArray().EndObject();
+        std::printf("%s\n", j.Text().c_str());
+        return kOk;
+    }
+    std::printf("map library, %d map%s\n", maps.Count(), maps.Count() == 1 ? "" : "s");
+    if (maps.Count() > 0) std::printf("%5s  %-15s  %7s  %7s  %10s\n", "index", "name", "width", "height", "bytes");
+    for (int i = 0; i < maps.Count(); ++i) {
+        qvx::TMapRec m;
+        maps.GetMap(i, m);
+        std::printf("%5d  %-15s  %7d  %7d  %10d\n", i, qvx::MapName(m).c_str(), m.Width, m.Height, m.Size);
+    }
+    return kOk;
+}
+
+int Roundtrip(const Args&, const std::string& in, const std::string& out) {
+    qvx::TQVXMaps maps;
+    {
+        tk::TFileStream f(in, tk::fmOpenRead);
+        maps.LoadFromStream(f);
+    }
+    WriteSafely(out, [&](tk::TStream& s) { maps.SaveToStream(s); });
+    return kOk;
+}
+
+int Extract(const Args&, const std::string& in, const std::string& dir) {
+    qvx::TQVXMaps maps;
+    {
+        tk::TFileStream f(in, tk::fmOpenRead);
+        maps.LoadFromStream(f);
+    }
+    for (int i = 0; i < maps.Count(); ++i) {
+        qvx::TMapRec m;
+        maps.GetMap(i, m);
+        const std::string name = qvx::MapName(m);
+        WriteSafely(PathIn(dir, ItemFileName(i, name, ".bin")),
+                    [&](tk::TStream& s) { s.WriteBuffer(m.Data, m.Data ? m.Size : 0); });
+        Json j;
+        j.BeginObject().Key("name").Str(name).Key("width").Int(m.Width).Key("height").Int(m.Height).EndObject();
+        const std::string text = j.Text() + "\n";
+        WriteSafely(PathIn(dir, ItemFileName(i, name, ".json")),
+                    [&](tk::TStream& s) { s.WriteBuffer(text.data(), static_cast<int64_t>(text.size())); });
+    }
+    std::printf("%d map%s written to %s\n", maps.Count(), maps.Count() == 1 ? "" : "s", dir.c_str());
+    return kOk;
+}
+
+// An option given once applies to every map; given once per map, in order.
+std::optional<std::string> PerMap(const Args& a, const char* option, size_t index, size_t maps) {
+    const auto& v = a.Options(option);
+    if (v.empty()) return std::nullopt;
+    if (v.size() == 1) return v[0];
+    if (v.size() != maps)
+        throw UsageError{std::string("--") + option + " is given " + std::to_string(v.size()) +
+                         " times for " + std::to_string(maps) + " maps (give it once, or once per map)"};
+    return v[index];
+}
+
+int32_t ToInt(const std::string& text, const std::string& what) {
+    char* end = nullptr;
+    long long n = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || n < INT32_MIN || n > INT32_MAX)
+        throw UsageError{what + " needs a whole number, not \"" + text + "\""};
+    return static_cast<int32_t>(n);
+}
+
+int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
+    if (inputs.empty()) throw UsageError{"missing DATA.bin"};
+    Bytes file;
+    PutBytes(file, "ML01", 4);
+    Put32(file, static_cast<uint32_t>(static_cast<int32_t>(inputs.size()) - 1));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const std::string& bin = inputs[i];
+        Bytes data = tk::ReadFileBytes(bin);
+        if (data.size() > static_cast<size_t>(INT32_MAX)) throw tk::Exception(bin + " is too large for a map");
+        // Values not given on the command line come from the .json extract
+        // writes beside each map, then from the file name.
+        std::optional<FlatJson> side;
+        std::filesystem::path sidePath = std::filesystem::path(bin).replace_extension(".json");
+        if (std::filesystem::exists(sidePath)) {
+            Bytes text = tk::ReadFileBytes(sidePath.string());
+            side.emplace(std::string(text.begin(), text.end()), sidePath.string());
+        }
+        auto value = [&](const char* option) -> std::optional<std::string> {
+            if (auto v = PerMap(a, option, i, inputs.size())) return v;
+            if (side && side->Has(option)) return side->Get(option);
+            return std::nullopt;
+        };
+        std::string name = value("name").value_or(NameFromFile(bin, kMapNameChars));
+        auto width = value("width"), height = value("height");
+        if (!width || !height)
+            throw UsageError{"give --width and --height for " + bin + " (or a .json beside it, as extract writes)"};
+        PutName(file, name, 16);
+        Put32(file, static_cast<uint32_t>(ToInt(*width, "--width")));
+        Put32(file, static_cast<uint32_t>(ToInt(*height, "--height")));
+        Put32(file, static_cast<uint32_t>(data.size()));
+        Put32(file, 0);
+        PutBytes(file, data.data(), data.size());
+    }
+    // Through the library classes, as a game would read and write it.
+    qvx::TQVXMaps maps;
+    tk::TPointerStream in(file.data(), static_cast<int64_t>(file.size()));
+    maps.LoadFromStream(in);
+    WriteSafely(out, [&](tk::TStream& s) { maps.SaveToStream(s); });
+    std::printf("%d map%s written to %s\n", maps.Count(), maps.Count() == 1 ? "" : "s", out.c_str());
+    return kOk;
+}
+
+const bool registered = RegisterKind({
+    "map",
+    "map libraries (\"ML01\"); give --kind map",
+    nullptr,
+    Info,
+    Roundtrip,
+    Extract,
+    Create,
+    "create map OUT DATA.bin... [--name N]... [--width W]... [--height H]...",
+});
+
+}  // namespace
+}  // namespace qvxlib
