@@ -59,7 +59,7 @@ Bytes PackRows(int w, int h, int bpp, bool topDown, const std::function<uint32_t
     return out;
 }
 
-Bytes MakeBmp(const BmpSpec& s, const Bytes& pixels) {
+Bytes MakeBmp(const BmpLayout& s, const Bytes& pixels) {
     const bool core = s.headerSize == 12;
     const bool separateMasks = s.compression == 3 && s.headerSize == 40;
     const size_t entry = core ? 3 : 4;

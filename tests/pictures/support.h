@@ -21,7 +21,7 @@ void Put32(Bytes& b, uint32_t v);
 // row first unless topDown.
 Bytes PackRows(int w, int h, int bpp, bool topDown, const std::function<uint32_t(int, int)>& fn);
 
-struct BmpSpec {
+struct BmpLayout {
     int headerSize = 40;  // 12, 40, 52, 56, 108, 124
     int width = 0;
     int height = 0;       // negative: top-down
@@ -33,8 +33,8 @@ struct BmpSpec {
     uint16_t planes = 1;
     int64_t offsetDelta = 0;  // added to the correct pixel-data offset
 };
-// A complete BMP file: header fields from spec, then `pixels`.
-Bytes MakeBmp(const BmpSpec& spec, const Bytes& pixels);
+// A complete BMP file: header fields from layout, then `pixels`.
+Bytes MakeBmp(const BmpLayout& layout, const Bytes& pixels);
 
 Bytes MakeJpeg(int w, int h, bool grey, const std::function<QRgb(int, int)>& fn, int quality = 95);
 

@@ -47,7 +47,7 @@ void ExpectSamePixels(const QImage& a, const QImage& b) {
 
 struct Form {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     std::function<uint32_t(int, int)> value;  // as stored in the file
     QImage::Format format;
     int bpp;
@@ -64,7 +64,7 @@ int Scale(uint32_t v, uint32_t max) { return static_cast<int>((v * 255 + max / 2
 std::vector<Form> Forms() {
     std::vector<Form> f;
     auto indexed = [&](const char* name, int header, int bpp, int count, bool topDown, uint32_t clrUsed) {
-        BmpSpec s;
+        BmpLayout s;
         s.headerSize = header;
         s.width = W;
         s.height = topDown ? -H : H;
@@ -87,7 +87,7 @@ std::vector<Form> Forms() {
     auto truecolour = [&](const char* name, int header, int bpp, uint32_t comp, std::vector<uint32_t> masks,
                           bool topDown, uint32_t valueMask, QImage::Format fmt, int outBpp,
                           std::function<QRgb(uint32_t)> colour) {
-        BmpSpec s;
+        BmpLayout s;
         s.headerSize = header;
         s.width = W;
         s.height = topDown ? -H : H;
@@ -122,7 +122,7 @@ std::vector<Form> Forms() {
 }
 
 Bytes FileOf(const Form& f) {
-    return MakeBmp(f.spec, PackRows(W, H, f.spec.bpp, f.spec.height < 0, f.value));
+    return MakeBmp(f.layout, PackRows(W, H, f.layout.bpp, f.layout.height < 0, f.value));
 }
 
 }  // namespace
@@ -137,8 +137,8 @@ TEST(BitmapReader, ReadsEverySupportedFormToTheSamePixels) {
         EXPECT_EQ(img.format(), f.format);
         EXPECT_EQ(b.BitsPerPixel(), f.bpp);
         if (f.format == QImage::Format_Indexed8) {
-            ASSERT_EQ(size_t(img.colorCount()), f.spec.table.size());
-            for (size_t i = 0; i < f.spec.table.size(); ++i) EXPECT_EQ(img.color(int(i)), f.spec.table[i]);
+            ASSERT_EQ(size_t(img.colorCount()), f.layout.table.size());
+            for (size_t i = 0; i < f.layout.table.size(); ++i) EXPECT_EQ(img.color(int(i)), f.layout.table[i]);
             for (int y = 0; y < H; ++y) {
                 for (int x = 0; x < W; ++x) {
                     ASSERT_EQ(uint32_t(img.pixelIndex(x, y)), f.value(x, y)) << x << "," << y;
@@ -166,10 +166,10 @@ TEST(BitmapWriter, WritesFromMemoryAndRoundTripsByteExact) {
         EXPECT_EQ(first[0], 'B');
         EXPECT_EQ(first[1], 'M');
         EXPECT_EQ(U32At(first, 2), first.size());
-        const bool core = f.spec.headerSize == 12;
+        const bool core = f.layout.headerSize == 12;
         EXPECT_EQ(U32At(first, 14), core ? 12u : 40u);
         const bool masks = f.format == QImage::Format_RGB16;
-        const size_t table = f.format == QImage::Format_Indexed8 ? f.spec.table.size() * (core ? 3 : 4) : 0;
+        const size_t table = f.format == QImage::Format_Indexed8 ? f.layout.table.size() * (core ? 3 : 4) : 0;
         EXPECT_EQ(U32At(first, 10), 14 + (core ? 12 : 40) + (masks ? 12 : 0) + table);
         if (!core) {
             EXPECT_EQ(U32At(first, 30), masks ? 3u : 0u);
@@ -226,7 +226,7 @@ TEST(BitmapWriter, IndexedImagesPromoteDepthAndPadTheTable) {
 TEST(BitmapReader, RunLengthEncodedPixels) {
     // 8-bit: a run, a literal run with padding, a line end, a move, an
     // end of bitmap.
-    BmpSpec s8;
+    BmpLayout s8;
     s8.width = 6, s8.height = 3, s8.bpp = 8, s8.compression = 1, s8.table = Table(4), s8.clrUsed = 4;
     const Bytes rle8 = {3, 1, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 2, 0, 2, 3, 0, 0, 6, 2, 0, 1};
     TBitmap b8 = Load(MakeBmp(s8, rle8));
@@ -235,7 +235,7 @@ TEST(BitmapReader, RunLengthEncodedPixels) {
         for (int x = 0; x < 6; ++x) EXPECT_EQ(b8.Image().pixelIndex(x, y), want8[y][x]) << x << "," << y;
     EXPECT_EQ(b8.BitsPerPixel(), 8);
 
-    BmpSpec s4;
+    BmpLayout s4;
     s4.width = 5, s4.height = 2, s4.bpp = 4, s4.compression = 2, s4.table = Table(7), s4.clrUsed = 7;
     const Bytes rle4 = {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 2, 0x66, 0, 1};
     TBitmap b4 = Load(MakeBmp(s4, rle4));
@@ -257,45 +257,45 @@ TEST(BitmapReader, RunLengthEncodedPixels) {
 }
 
 TEST(BitmapReader, BadHeadersFailWithTheBitmapMessage) {
-    BmpSpec good;
+    BmpLayout good;
     good.width = 4, good.height = 4, good.bpp = 8, good.table = Table(4), good.clrUsed = 4;
-    auto pixels = [](const BmpSpec& s, uint32_t value = 1) {
+    auto pixels = [](const BmpLayout& s, uint32_t value = 1) {
         return PackRows(std::max(1, std::abs(s.width) % 64), std::max(1, std::abs(s.height) % 64), s.bpp, false,
                         [value](int, int) { return value; });
     };
     ASSERT_NO_THROW(Load(MakeBmp(good, pixels(good))));
 
     std::vector<std::pair<const char*, Bytes>> cases;
-    auto with = [&](const char* name, const std::function<void(BmpSpec&)>& change, uint32_t value = 1) {
-        BmpSpec s = good;
+    auto with = [&](const char* name, const std::function<void(BmpLayout&)>& change, uint32_t value = 1) {
+        BmpLayout s = good;
         change(s);
         cases.push_back({name, MakeBmp(s, pixels(s, value))});
     };
-    with("zero width", [](BmpSpec& s) { s.width = 0; });
-    with("zero height", [](BmpSpec& s) { s.height = 0; });
-    with("negative width", [](BmpSpec& s) { s.width = -4; });
-    with("most negative height", [](BmpSpec& s) { s.height = INT_MIN; });
-    with("huge width", [](BmpSpec& s) { s.width = INT_MAX; });
-    with("huge height", [](BmpSpec& s) { s.height = INT_MAX; });
-    with("huge 24-bit picture in a few bytes", [](BmpSpec& s) { s.width = 30000, s.height = 30000, s.bpp = 24, s.table.clear(), s.clrUsed = 0; });
-    with("offset past the end", [](BmpSpec& s) { s.offsetDelta = 1000; });
-    with("offset inside the colour table", [](BmpSpec& s) { s.offsetDelta = -4; });
-    with("offset of zero", [](BmpSpec& s) { s.offsetDelta = -(14 + 40 + 16); });
-    with("two planes", [](BmpSpec& s) { s.planes = 2; });
-    with("3 bits per pixel", [](BmpSpec& s) { s.bpp = 3; });
-    with("0 bits per pixel", [](BmpSpec& s) { s.bpp = 0; });
-    with("JPEG compression", [](BmpSpec& s) { s.compression = 4; });
-    with("RLE8 on 24 bits", [](BmpSpec& s) { s.compression = 1, s.bpp = 24, s.table.clear(), s.clrUsed = 0; });
-    with("RLE8 top-down", [](BmpSpec& s) { s.compression = 1, s.height = -4; });
-    with("bit fields on 8 bits", [](BmpSpec& s) { s.compression = 3, s.masks = {0xE0, 0x1C, 0x03}; });
-    with("more colours than the depth holds", [](BmpSpec& s) { s.clrUsed = 300, s.table = Table(300); });
-    with("colour table past the end", [](BmpSpec& s) { s.clrUsed = 200; });
-    with("index past the colour table", [](BmpSpec&) {}, 9);
-    with("zero mask", [](BmpSpec& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF800, 0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
-    with("mask with a gap", [](BmpSpec& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF00F, 0x07E0, 0x0010}, s.table.clear(), s.clrUsed = 0; });
-    with("overlapping masks", [](BmpSpec& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF800, 0xFFE0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
-    with("mask wider than the pixel", [](BmpSpec& s) { s.bpp = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
-    with("unknown header size", [](BmpSpec& s) { s.headerSize = 20; });
+    with("zero width", [](BmpLayout& s) { s.width = 0; });
+    with("zero height", [](BmpLayout& s) { s.height = 0; });
+    with("negative width", [](BmpLayout& s) { s.width = -4; });
+    with("most negative height", [](BmpLayout& s) { s.height = INT_MIN; });
+    with("huge width", [](BmpLayout& s) { s.width = INT_MAX; });
+    with("huge height", [](BmpLayout& s) { s.height = INT_MAX; });
+    with("huge 24-bit picture in a few bytes", [](BmpLayout& s) { s.width = 30000, s.height = 30000, s.bpp = 24, s.table.clear(), s.clrUsed = 0; });
+    with("offset past the end", [](BmpLayout& s) { s.offsetDelta = 1000; });
+    with("offset inside the colour table", [](BmpLayout& s) { s.offsetDelta = -4; });
+    with("offset of zero", [](BmpLayout& s) { s.offsetDelta = -(14 + 40 + 16); });
+    with("two planes", [](BmpLayout& s) { s.planes = 2; });
+    with("3 bits per pixel", [](BmpLayout& s) { s.bpp = 3; });
+    with("0 bits per pixel", [](BmpLayout& s) { s.bpp = 0; });
+    with("JPEG compression", [](BmpLayout& s) { s.compression = 4; });
+    with("RLE8 on 24 bits", [](BmpLayout& s) { s.compression = 1, s.bpp = 24, s.table.clear(), s.clrUsed = 0; });
+    with("RLE8 top-down", [](BmpLayout& s) { s.compression = 1, s.height = -4; });
+    with("bit fields on 8 bits", [](BmpLayout& s) { s.compression = 3, s.masks = {0xE0, 0x1C, 0x03}; });
+    with("more colours than the depth holds", [](BmpLayout& s) { s.clrUsed = 300, s.table = Table(300); });
+    with("colour table past the end", [](BmpLayout& s) { s.clrUsed = 200; });
+    with("index past the colour table", [](BmpLayout&) {}, 9);
+    with("zero mask", [](BmpLayout& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF800, 0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
+    with("mask with a gap", [](BmpLayout& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF00F, 0x07E0, 0x0010}, s.table.clear(), s.clrUsed = 0; });
+    with("overlapping masks", [](BmpLayout& s) { s.bpp = 16, s.compression = 3, s.masks = {0xF800, 0xFFE0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
+    with("mask wider than the pixel", [](BmpLayout& s) { s.bpp = 16, s.compression = 3, s.masks = {0x1F0000, 0x07E0, 0x1F}, s.table.clear(), s.clrUsed = 0; });
+    with("unknown header size", [](BmpLayout& s) { s.headerSize = 20; });
 
     Bytes valid = MakeBmp(good, pixels(good));
     cases.push_back({"truncated pixels", Bytes(valid.begin(), valid.end() - 1)});

@@ -27,7 +27,7 @@ public:
 };
 
 Bytes Bmp24() {
-    BmpSpec s;
+    BmpLayout s;
     s.width = 3, s.height = 2, s.bpp = 24;
     return MakeBmp(s, PackRows(3, 2, 24, false, [](int x, int y) { return uint32_t(x * 80 + y * 0x4000); }));
 }
