@@ -260,7 +260,7 @@ TEST(BitmapReader, BadHeadersFailWithTheBitmapMessage) {
     BmpLayout good;
     good.width = 4, good.height = 4, good.bpp = 8, good.table = Table(4), good.clrUsed = 4;
     auto pixels = [](const BmpLayout& s, uint32_t value = 1) {
-        return PackRows(std::max(1, std::abs(s.width) % 64), std::max(1, std::abs(s.height) % 64), s.bpp, false,
+        return PackRows(std::max(1, int(std::abs(int64_t(s.width)) % 64)), std::max(1, int(std::abs(int64_t(s.height)) % 64)), s.bpp, false,
                         [value](int, int) { return value; });
     };
     ASSERT_NO_THROW(Load(MakeBmp(good, pixels(good))));
