@@ -9,24 +9,12 @@
 #include "platform/com/backend.h"
 #include "platform/dinput/dinput.h"
 #include "platform/dinput/headless/joysticks.h"
-#include "platform/winsys/window.h"
+#include "platform/winsys/headless/headless.h"
 
-class TestWindow : public winsys::Window {
+// A headless window that reports itself active until a test says otherwise.
+class TestWindow : public winsys::headless::HeadlessWindow {
 public:
-    std::string ClassName() const override { return "TTestForm"; }
-    std::string Caption() const override { return "Input test"; }
-    int ClientWidth() const override { return 320; }
-    int ClientHeight() const override { return 200; }
-    void SetClientSize(int, int) override {}
-    bool IsActive() const override { return active_; }
-    bool IsMinimized() const override { return false; }
-    void Present(const QImage&, const tk::TRect&) override {}
-    tk::TPoint ClientToScreen(tk::TPoint p) const override { return p; }
-
-    void SetActive(bool active) {
-        active_ = active;
-        DeliverActivate(active);
-    }
+    TestWindow() : HeadlessWindow("TTestForm", "Input test", 320, 200) {}
     void Key(uint8_t scanCode, bool pressed, int qtKey = 0) { DeliverKey({pressed, scanCode, qtKey}); }
     void Move(int dx, int dy) {
         winsys::MouseEvent e;
@@ -47,9 +35,6 @@ public:
         e.wheel = delta;
         DeliverMouse(e);
     }
-
-private:
-    bool active_ = true;
 };
 
 inline ComPtr<IDirectInputDevice> OpenDevice(IDirectInput* di, const GUID& guid, const DIDATAFORMAT& format,

@@ -10,26 +10,12 @@
 #include "platform/com/backend.h"
 #include "platform/dsound/dsound.h"
 #include "platform/dsound/headless/output.h"
-#include "platform/winsys/window.h"
+#include "platform/winsys/headless/headless.h"
 
-class TestWindow : public winsys::Window {
+// A headless window that reports itself active until a test says otherwise.
+class TestWindow : public winsys::headless::HeadlessWindow {
 public:
-    std::string ClassName() const override { return "TTestForm"; }
-    std::string Caption() const override { return "Sound test"; }
-    int ClientWidth() const override { return 320; }
-    int ClientHeight() const override { return 200; }
-    void SetClientSize(int, int) override {}
-    bool IsActive() const override { return active_; }
-    bool IsMinimized() const override { return false; }
-    void Present(const QImage&, const tk::TRect&) override {}
-    tk::TPoint ClientToScreen(tk::TPoint p) const override { return p; }
-    void SetActive(bool active) {
-        active_ = active;
-        DeliverActivate(active);
-    }
-
-private:
-    bool active_ = true;
+    TestWindow() : HeadlessWindow("TTestForm", "Sound test", 320, 200) {}
 };
 
 inline WAVEFORMATEX Pcm(int rate, int channels, int bits) {
