@@ -152,12 +152,6 @@ HRESULT PaletteImpl::QueryInterface(REFIID riid, void** out) {
     return E_NOINTERFACE;
 }
 
-ULONG PaletteImpl::Release() {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-}
-
 HRESULT PaletteImpl::GetCaps(DWORD* caps) {
     if (!caps) return DDERR_INVALIDPARAMS;
     *caps = caps_;
@@ -193,12 +187,6 @@ HRESULT ClipperImpl::QueryInterface(REFIID riid, void** out) {
     }
     *out = nullptr;
     return E_NOINTERFACE;
-}
-
-ULONG ClipperImpl::Release() {
-    ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
 }
 
 HRESULT ClipperImpl::SetHWnd(DWORD flags, HWND hwnd) {

@@ -51,12 +51,10 @@ struct Buffer {
     size_t size = 0;
 };
 
-class PaletteImpl final : public IDirectDrawPalette {
+class PaletteImpl final : public TUnknownImpl<IDirectDrawPalette> {
 public:
     PaletteImpl(std::shared_ptr<Device> dev, DWORD caps, const PALETTEENTRY* entries);
     HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override;
     HRESULT GetCaps(DWORD* caps) override;
     HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, PALETTEENTRY* entries) override;
     HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* entries) override;
@@ -69,12 +67,10 @@ private:
     PALETTEENTRY entries_[256];
 };
 
-class ClipperImpl final : public IDirectDrawClipper {
+class ClipperImpl final : public TUnknownImpl<IDirectDrawClipper> {
 public:
     explicit ClipperImpl(std::shared_ptr<Device> dev) : dev_(std::move(dev)) {}
     HRESULT QueryInterface(REFIID riid, void** out) override;
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override;
     HRESULT SetHWnd(DWORD flags, HWND hwnd) override;
     HRESULT GetHWnd(HWND* hwnd) override;
     HRESULT IsClipListChanged(BOOL* changed) override;
