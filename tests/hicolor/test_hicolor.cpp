@@ -63,6 +63,14 @@ Bytes Header(uint32_t bodyLength) {
     return h;
 }
 
+// Signature, class name and object name: how every library body begins.
+Bytes StreamStart(const std::string& objectName) {
+    Bytes b = {'T', 'P', 'F', '0'};
+    Append(b, Str("TQVXHiColorImagelib"));
+    Append(b, Str(objectName));
+    return b;
+}
+
 Bytes WithHeader(const Bytes& body) {
     Bytes all = Header(static_cast<uint32_t>(body.size()));
     Append(all, body);
@@ -96,9 +104,7 @@ TEST(HiColorFile, EmptyLibraryBytesAndLoad) {
     EditorLib e;
     std::string path = Dir() + "/empty.hcl";
     e.lib.SaveToFile(path);
-    Bytes body = {'T', 'P', 'F', '0'};
-    Append(body, Str("TQVXHiColorImagelib"));
-    Append(body, Str("QVXHiColorImagelib1"));
+    Bytes body = StreamStart("QVXHiColorImagelib1");
     Append(body, Str("UseTransparent"));
     body.push_back(8);
     Append(body, Str("Images"));
@@ -130,9 +136,7 @@ TEST(HiColorFile, OneJpegImageIsWrittenExactlyAndComesBackByteForByte) {
     std::string path = Dir() + "/one.hcl";
     e.lib.SaveToFile(path);
 
-    Bytes body = {'T', 'P', 'F', '0'};
-    Append(body, Str("TQVXHiColorImagelib"));
-    Append(body, Str("QVXHiColorImagelib1"));
+    Bytes body = StreamStart("QVXHiColorImagelib1");
     Append(body, Str("UseTransparent"));
     body.push_back(8);
     Append(body, Str("Images"));
@@ -239,9 +243,7 @@ TEST(HiColorFile, BadFilesGiveTheirMessagesAndLeaveAConsistentLibrary) {
     }
 
     // Ends inside the second item: the first stays.
-    Bytes body = {'T', 'P', 'F', '0'};
-    Append(body, Str("TQVXHiColorImagelib"));
-    Append(body, Str("L"));
+    Bytes body = StreamStart("L");
     Append(body, Str("Images"));
     Append(body, {14, 1});
     Append(body, Str("Name"));
@@ -253,9 +255,7 @@ TEST(HiColorFile, BadFilesGiveTheirMessagesAndLeaveAConsistentLibrary) {
     EXPECT_EQ(e.lib.Images()->Items(0)->Name(), "a");
 
     // A 4 GB picture block in a small file fails at once.
-    Bytes huge = {'T', 'P', 'F', '0'};
-    Append(huge, Str("TQVXHiColorImagelib"));
-    Append(huge, Str("L"));
+    Bytes huge = StreamStart("L");
     Append(huge, Str("Images"));
     Append(huge, {14, 1});
     Append(huge, Str("Image.Data"));
@@ -264,16 +264,12 @@ TEST(HiColorFile, BadFilesGiveTheirMessagesAndLeaveAConsistentLibrary) {
     EXPECT_EQ(LoadError(e.lib, WithHeader(huge)), "Error reading TQVXImageItem.Image.Data: Stream read error");
 
     // Unknown property, and an unknown picture kind (left empty, no error).
-    Bytes unknown = {'T', 'P', 'F', '0'};
-    Append(unknown, Str("TQVXHiColorImagelib"));
-    Append(unknown, Str("L"));
+    Bytes unknown = StreamStart("L");
     Append(unknown, Str("Colour"));
     Append(unknown, {2, 1, 0, 0});
     EXPECT_EQ(LoadError(e.lib, WithHeader(unknown)), "Error reading QVXHiColorImagelib1.Colour: Property does not exist");
 
-    Bytes kind = {'T', 'P', 'F', '0'};
-    Append(kind, Str("TQVXHiColorImagelib"));
-    Append(kind, Str("L"));
+    Bytes kind = StreamStart("L");
     Append(kind, Str("Images"));
     Append(kind, {14, 1});
     Append(kind, Str("Image.Data"));
@@ -289,9 +285,7 @@ TEST(HiColorFile, BadFilesGiveTheirMessagesAndLeaveAConsistentLibrary) {
 
     // A JPEG whose header cannot be read.
     Bytes junk = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 1, 2, 0x12, 0x34};
-    Bytes bad = {'T', 'P', 'F', '0'};
-    Append(bad, Str("TQVXHiColorImagelib"));
-    Append(bad, Str("L"));
+    Bytes bad = StreamStart("L");
     Append(bad, Str("Images"));
     Append(bad, {14, 1});
     Append(bad, Str("Image.Data"));
