@@ -189,7 +189,19 @@ TEST_F(ScreenTest, FailedRestoreTracesAndRaises) {
     }
 }
 
+namespace {
+// An audio component that counts its starts.
+class CountingAudio : public TQVXAudioBase {
+public:
+    using TQVXAudioBase::TQVXAudioBase;
+    void StartAudio() override { ++starts; }
+    int starts = 0;
+};
+}  // namespace
+
 TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
+    auto* audio = new CountingAudio(form);
+    EXPECT_TRUE(OwnerHasScreen(form));
     std::vector<std::string> order;
     form->OnActivate = [&](tk::TObject*) { order.push_back("activate"); };
     delete screen;  // a fresh screen saves the handler above
@@ -211,6 +223,7 @@ TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
     Window()->SetActive(true);
     app->ProcessMessages();
     EXPECT_EQ(order, (std::vector<std::string>{"activate", "activate", "paint"}));
+    EXPECT_EQ(audio->starts, 2);  // every activation starts the form's audio
 
     // The screen saver is swallowed while the screen runs, not after.
     int savers = wh::ScreenSaverStarts();
