@@ -129,6 +129,13 @@ TEST_F(LoaderTest, HiColourPicturesAtTrueColourAndAfterALoss) {
     screen->DisplayMode = TDisplayMode::dm640x480x32;
     screen->ColorDepth = 32;
     TQVXHiColorImagelib* hc = HiColor({{10, 5}, {0, 0}, {3, 7}});
+    // A linked library may load its file before the display exists.
+    auto path = std::filesystem::temp_directory_path() / ("qvx_screen_hc_" + std::to_string(::getpid()) + ".hcl");
+    hc->SaveToFile(path.string());
+    hc->SetQVXScreen(screen);
+    hc->LoadFromFile(path.string());
+    std::filesystem::remove(path);
+    EXPECT_EQ(screen->ImageCount(), 0);
     screen->SetHiColorLib(hc);
     Start();
     ASSERT_EQ(screen->ImageCount(), 3);
