@@ -14,7 +14,9 @@ namespace {
 
 constexpr int kBall = 24, kBalls = 7, kSky = 32;
 
-QRgb SkyColour(int i) { return qRgb(10 + i * 3, 20 + i * 4, 70 + i * 5); }
+QRgb SkyColour(int i) {
+    return qRgb(10 + i * 3, 20 + i * 4, 70 + i * 5);
+}
 
 void Put(std::string& b, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -94,7 +96,8 @@ int main(int argc, char** argv) {
             for (int x = 0; x < kBall; ++x) {
                 double dx = x - kBall / 2 + 0.5, dy = y - kBall / 2 + 0.5;
                 if (std::sqrt(dx * dx + dy * dy) >= kBall / 2) continue;
-                int shade = std::clamp(15 - static_cast<int>(std::hypot(dx + 4, dy + 4) * 1.2), 0, 15);
+                int shade =
+                    std::clamp(15 - static_cast<int>(std::hypot(dx + 4, dy + 4) * 1.2), 0, 15);
                 img.setPixel(x, y, static_cast<uint>(1 + shade));
             }
         if (!Save(img, dir + "/ball" + std::to_string(b) + ".bmp")) return 1;
