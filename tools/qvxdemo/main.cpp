@@ -249,7 +249,7 @@ struct Demo {
 
     // The screen's flip event: the previous frame is on show now.
     void OnFlip() {
-        if (frame == opt.dumpFrame + 1 && !dumped) Dump();
+        if (opt.dumpFrame >= 0 && frame == opt.dumpFrame + 1 && !dumped) Dump();
         if (opt.frames && frame >= opt.frames) {
             app->Terminate();
             return;
