@@ -98,7 +98,9 @@ void ExpandPaletteScalar(const uint8_t* in, int n, const uint32_t* table, uint32
 // GCC 12's lane shuffle intrinsic starts from an undefined register and
 // warns about it.
 #pragma GCC diagnostic push
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #define QVX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
 // With AVX-512 VBMI the table is held in registers as four byte planes of
