@@ -51,6 +51,7 @@ QImage ToImage(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* pal
 
 // The 256 colours of a palette as opaque 32-bit RGB (black without one).
 void PaletteTable(const PALETTEENTRY* palette, uint32_t table[256]);
+
 // A 256-entry table made ready for expanding many rows of palette indices.
 class PaletteExpander {
 public:
@@ -64,6 +65,7 @@ private:
     bool alphaAlike_ = false;  // one alpha for all entries
     bool vbmi_ = false;
 };
+
 // n palette indices to 32-bit pixels through `table`, at once.
 void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* out);
 // n pixels of format `f` to opaque 32-bit RGB; `palette` expands 8-bit
@@ -77,9 +79,7 @@ std::shared_ptr<const winsys::Frame> MakeFrame(const PixelView& v, const PixelFo
                                                std::shared_ptr<const void> keep);
 
 // Rectangle helpers.
-inline bool Empty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
+inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 inline RECT Intersect(const RECT& a, const RECT& b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                 std::min(a.bottom, b.bottom)};
