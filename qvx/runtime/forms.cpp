@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "application.h"
-#include "platform/winsys/winsys.h"
 #include "screen.h"
+#include "platform/winsys/winsys.h"
 
 namespace qvx {
 
@@ -37,31 +37,16 @@ TForm::~TForm() {
 
 void TForm::FrameSize(int& dx, int& dy) const {
     switch (FBorderStyle) {
-        case TFormBorderStyle::bsNone:
-            dx = dy = 0;
-            return;
+        case TFormBorderStyle::bsNone: dx = dy = 0; return;
         case TFormBorderStyle::bsToolWindow:
-        case TFormBorderStyle::bsSizeToolWin:
-            dx = 6;
-            dy = 6 + 16;
-            return;
-        case TFormBorderStyle::bsSizeable:
-            dx = 8;
-            dy = 8 + 22;
-            return;
-        default:
-            dx = 6;
-            dy = 6 + 22;
-            return;
+        case TFormBorderStyle::bsSizeToolWin: dx = 6; dy = 6 + 16; return;
+        case TFormBorderStyle::bsSizeable: dx = 8; dy = 8 + 22; return;
+        default: dx = 6; dy = 6 + 22; return;
     }
 }
 
-int TForm::ClientWidth() const {
-    return FWindow ? FWindow->ClientWidth() : FClientWidth;
-}
-int TForm::ClientHeight() const {
-    return FWindow ? FWindow->ClientHeight() : FClientHeight;
-}
+int TForm::ClientWidth() const { return FWindow ? FWindow->ClientWidth() : FClientWidth; }
+int TForm::ClientHeight() const { return FWindow ? FWindow->ClientHeight() : FClientHeight; }
 
 int TForm::Width() const {
     int dx, dy;
@@ -111,19 +96,14 @@ void TForm::SetFormStyle(TFormStyle style) {
     ApplyStyle();
 }
 
-void TForm::SetCaption(const std::string& caption) {
-    FCaption = caption;
-}
+void TForm::SetCaption(const std::string& caption) { FCaption = caption; }
 
 void TForm::ApplyStyle() {
     if (FWindow)
-        FWindow->SetWindowStyle(FBorderStyle == TFormBorderStyle::bsNone,
-                                FFormStyle == TFormStyle::fsStayOnTop);
+        FWindow->SetWindowStyle(FBorderStyle == TFormBorderStyle::bsNone, FFormStyle == TFormStyle::fsStayOnTop);
 }
 
-int TForm::CanvasBitsPerPixel() const {
-    return winsys::GetDesktopMode().bitsPerPixel;
-}
+int TForm::CanvasBitsPerPixel() const { return winsys::GetDesktopMode().bitsPerPixel; }
 
 tk::TPoint TForm::ClientToScreen(tk::TPoint p) const {
     if (FWindow) return FWindow->ClientToScreen(p);
@@ -144,17 +124,10 @@ void TForm::Show() {
             bool press = e.kind == winsys::MouseEvent::Press;
             if (e.kind == winsys::MouseEvent::Press || e.kind == winsys::MouseEvent::Release) {
                 switch (e.button) {
-                    case MouseButton::Right:
-                        msg = press ? winsys::WM_RBUTTONDOWN : winsys::WM_RBUTTONUP;
-                        break;
-                    case MouseButton::Middle:
-                        msg = press ? winsys::WM_MBUTTONDOWN : winsys::WM_MBUTTONUP;
-                        break;
-                    case MouseButton::Left:
-                        msg = press ? winsys::WM_LBUTTONDOWN : winsys::WM_LBUTTONUP;
-                        break;
-                    default:
-                        return;
+                    case MouseButton::Right: msg = press ? winsys::WM_RBUTTONDOWN : winsys::WM_RBUTTONUP; break;
+                    case MouseButton::Middle: msg = press ? winsys::WM_MBUTTONDOWN : winsys::WM_MBUTTONUP; break;
+                    case MouseButton::Left: msg = press ? winsys::WM_LBUTTONDOWN : winsys::WM_LBUTTONUP; break;
+                    default: return;
                 }
             } else if (e.kind != winsys::MouseEvent::Move) {
                 return;
@@ -170,9 +143,7 @@ void TForm::Show() {
     FVisible = true;
 }
 
-void TForm::Hide() {
-    FVisible = false;
-}
+void TForm::Hide() { FVisible = false; }
 
 void TForm::Close() {
     TApplication* app = Application();
@@ -186,8 +157,7 @@ void TForm::WindowActivated(bool active) {
     winsys::HWND hwnd = FWindow.get();
     TApplication* app = Application();
     if (active && app) app->WindowActivated(hwnd, true);
-    winsys::PostMessage(hwnd, winsys::WM_ACTIVATE,
-                        active ? winsys::WA_ACTIVE : winsys::WA_INACTIVE);
+    winsys::PostMessage(hwnd, winsys::WM_ACTIVATE, active ? winsys::WA_ACTIVE : winsys::WA_INACTIVE);
     if (!active && app) app->WindowActivated(hwnd, false);
 }
 
@@ -225,53 +195,36 @@ void TForm::WndProc(winsys::MSG& msg) {
         case WM_SYSCOMMAND:
             if (msg.wParam == SC_SCREENSAVE) StartScreenSaver();
             break;
-        case WM_CLOSE:
-            Close();
-            break;
-        default:
-            break;
+        case WM_CLOSE: Close(); break;
+        default: break;
     }
 }
 
 void TForm::GetProperties(tk::TPropList& props) {
     tk::TComponent::GetProperties(props);
-    props.Integer(
-        "Left", [this] { return FLeft; }, [this](int64_t v) { FLeft = static_cast<int>(v); });
-    props.Integer(
-        "Top", [this] { return FTop; }, [this](int64_t v) { FTop = static_cast<int>(v); });
-    props
-        .Integer(
-            "Width", [this] { return Width(); },
-            [this](int64_t v) { SetWidth(static_cast<int>(v)); })
+    props.Integer("Left", [this] { return FLeft; }, [this](int64_t v) { FLeft = static_cast<int>(v); });
+    props.Integer("Top", [this] { return FTop; }, [this](int64_t v) { FTop = static_cast<int>(v); });
+    props.Integer("Width", [this] { return Width(); }, [this](int64_t v) { SetWidth(static_cast<int>(v)); })
         .Stored = [] { return false; };
-    props
-        .Integer(
-            "Height", [this] { return Height(); },
-            [this](int64_t v) { SetHeight(static_cast<int>(v)); })
+    props.Integer("Height", [this] { return Height(); }, [this](int64_t v) { SetHeight(static_cast<int>(v)); })
         .Stored = [] { return false; };
     props.Enumeration(
-        "BorderStyle",
-        {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
+        "BorderStyle", {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"},
         [this] { return static_cast<int64_t>(FBorderStyle); },
         [this](int64_t v) { SetBorderStyle(static_cast<TFormBorderStyle>(v)); },
         static_cast<int64_t>(TFormBorderStyle::bsSizeable));
-    props.String(
-        "Caption", [this] { return FCaption; }, [this](const std::string& v) { SetCaption(v); });
-    props.Integer(
-        "ClientHeight", [this] { return ClientHeight(); },
-        [this](int64_t v) { SetClientHeight(static_cast<int>(v)); });
-    props.Integer(
-        "ClientWidth", [this] { return ClientWidth(); },
-        [this](int64_t v) { SetClientWidth(static_cast<int>(v)); });
-    props.Integer(
-        "Color", [this] { return static_cast<int32_t>(Color); },
-        [this](int64_t v) { Color = static_cast<tk::TColor>(v); }, static_cast<int32_t>(clBtnFace));
+    props.String("Caption", [this] { return FCaption; }, [this](const std::string& v) { SetCaption(v); });
+    props.Integer("ClientHeight", [this] { return ClientHeight(); },
+                  [this](int64_t v) { SetClientHeight(static_cast<int>(v)); });
+    props.Integer("ClientWidth", [this] { return ClientWidth(); },
+                  [this](int64_t v) { SetClientWidth(static_cast<int>(v)); });
+    props.Integer("Color", [this] { return static_cast<int32_t>(Color); },
+                  [this](int64_t v) { Color = static_cast<tk::TColor>(v); }, static_cast<int32_t>(clBtnFace));
     props.Enumeration(
         "FormStyle", {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"},
         [this] { return static_cast<int64_t>(FFormStyle); },
         [this](int64_t v) { SetFormStyle(static_cast<TFormStyle>(v)); }, 0);
-    props.Boolean(
-        "Visible", [this] { return FVisible; }, [this](bool v) { FVisible = v; }, false);
+    props.Boolean("Visible", [this] { return FVisible; }, [this](bool v) { FVisible = v; }, false);
 }
 
 void TForm::GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent*) {

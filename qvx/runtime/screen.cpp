@@ -18,33 +18,24 @@ struct ModeSize {
 };
 
 constexpr ModeSize kModes[] = {
-    {640, 480, 8},   {640, 480, 16},  {640, 480, 24},  {640, 480, 32}, {320, 200, 8},
-    {800, 600, 8},   {800, 600, 16},  {800, 600, 24},  {800, 600, 32}, {1024, 768, 8},
-    {1024, 768, 16}, {1024, 768, 24}, {1024, 768, 32}, {640, 400, 8},  {320, 240, 8},
+    {640, 480, 8},  {640, 480, 16}, {640, 480, 24},  {640, 480, 32},  {320, 200, 8},
+    {800, 600, 8},  {800, 600, 16}, {800, 600, 24},  {800, 600, 32},  {1024, 768, 8},
+    {1024, 768, 16}, {1024, 768, 24}, {1024, 768, 32}, {640, 400, 8}, {320, 240, 8},
 };
 
 const char* CooperativeLevelReason(HRESULT hr) {
     switch (hr) {
-        case DDERR_EXCLUSIVEMODEALREADYSET:
-            return "Exclude mode already set";
-        case DDERR_HWNDALREADYSET:
-            return "HWND already set";
-        case DDERR_HWNDSUBCLASSED:
-            return "Hwnd Subclasses";
-        case DDERR_INVALIDOBJECT:
-            return "Invalid Object";
-        case DDERR_INVALIDPARAMS:
-            return "Invalud Params";
-        case DDERR_OUTOFMEMORY:
-            return "Out of memory";
-        default:
-            return "Unknown error";
+        case DDERR_EXCLUSIVEMODEALREADYSET: return "Exclude mode already set";
+        case DDERR_HWNDALREADYSET: return "HWND already set";
+        case DDERR_HWNDSUBCLASSED: return "Hwnd Subclasses";
+        case DDERR_INVALIDOBJECT: return "Invalid Object";
+        case DDERR_INVALIDPARAMS: return "Invalud Params";
+        case DDERR_OUTOFMEMORY: return "Out of memory";
+        default: return "Unknown error";
     }
 }
 
-RECT ToRECT(const tk::TRect& r) {
-    return RECT{r.Left, r.Top, r.Right, r.Bottom};
-}
+RECT ToRECT(const tk::TRect& r) { return RECT{r.Left, r.Top, r.Right, r.Bottom}; }
 
 // Handlers the screen puts into other objects' events. Each keeps the
 // handler it replaced: once the screen is gone it forwards to that one, so a
@@ -74,8 +65,7 @@ struct MouseMoveThunk {
 struct MouseDownThunk {
     std::weak_ptr<TQVXScreen*> screen;
     TMouseEvent saved;
-    void operator()(tk::TObject* sender, TMouseButton button, TShiftState shift, int x,
-                    int y) const {
+    void operator()(tk::TObject* sender, TMouseButton button, TShiftState shift, int x, int y) const {
         if (auto p = screen.lock())
             (*p)->FormMouseDown(sender, button, shift, x, y);
         else if (saved)
@@ -91,8 +81,7 @@ struct TQVXScreen::Hooks {
     TForm* mouseForm = nullptr;  // the main form whose mouse events are hooked
 };
 
-TQVXScreen::TQVXScreen(tk::TComponent* owner)
-    : tk::TComponent(owner), FHooks(std::make_unique<Hooks>()) {
+TQVXScreen::TQVXScreen(tk::TComponent* owner) : tk::TComponent(owner), FHooks(std::make_unique<Hooks>()) {
     FHooks->alive = std::make_shared<TQVXScreen*>(this);
     TForm* form = OwnerForm();
     if (form && !Designing()) {
@@ -111,20 +100,16 @@ TQVXScreen::~TQVXScreen() {
         if (t && t->screen.lock() == FHooks->alive) form->OnActivate = FHooks->savedActivate;
     }
     if (TForm* main = FHooks->mouseForm) {
-        if (auto* t = main->OnMouseMove.target<MouseMoveThunk>();
-            t && t->screen.lock() == FHooks->alive)
+        if (auto* t = main->OnMouseMove.target<MouseMoveThunk>(); t && t->screen.lock() == FHooks->alive)
             main->OnMouseMove = t->saved;
-        if (auto* t = main->OnMouseDown.target<MouseDownThunk>();
-            t && t->screen.lock() == FHooks->alive)
+        if (auto* t = main->OnMouseDown.target<MouseDownThunk>(); t && t->screen.lock() == FHooks->alive)
             main->OnMouseDown = t->saved;
         main->RemoveFreeNotification(this);
     }
     FHooks->alive.reset();
 }
 
-TForm* TQVXScreen::OwnerForm() const {
-    return dynamic_cast<TForm*>(Owner());
-}
+TForm* TQVXScreen::OwnerForm() const { return dynamic_cast<TForm*>(Owner()); }
 
 bool TQVXScreen::Designing() const {
     return HasState(tk::csDesigning) || (Owner() && Owner()->HasState(tk::csDesigning));
@@ -141,21 +126,11 @@ void TQVXScreen::Link(T*& field, T* value) {
     (void)old;  // its notification stays harmless: Forget matches by identity
 }
 
-void TQVXScreen::SetImageLibrary(TQVXImageLib* library) {
-    Link(FImageLibrary, library);
-}
-void TQVXScreen::SetHiColorLib(TQVXHiColorImagelib* library) {
-    Link(FHiColorLib, library);
-}
-void TQVXScreen::SetTileLibrary(TQVXImageLib* library) {
-    Link(FTileLibrary, library);
-}
-void TQVXScreen::SetMapLibrary(TQVXMapLib* library) {
-    Link(FMapLibrary, library);
-}
-void TQVXScreen::SetQVXInput(TQVXInputBase* input) {
-    Link(FQVXInput, input);
-}
+void TQVXScreen::SetImageLibrary(TQVXImageLib* library) { Link(FImageLibrary, library); }
+void TQVXScreen::SetHiColorLib(TQVXHiColorImagelib* library) { Link(FHiColorLib, library); }
+void TQVXScreen::SetTileLibrary(TQVXImageLib* library) { Link(FTileLibrary, library); }
+void TQVXScreen::SetMapLibrary(TQVXMapLib* library) { Link(FMapLibrary, library); }
+void TQVXScreen::SetQVXInput(TQVXInputBase* input) { Link(FQVXInput, input); }
 
 void TQVXScreen::Forget(tk::TComponent* c) {
     if (c == FImageLibrary) FImageLibrary = nullptr;
@@ -193,72 +168,48 @@ void TQVXScreen::GetProperties(tk::TPropList& props) {
     tk::TComponent::GetProperties(props);
     props.Enumeration(
         "DisplayMode",
-        {"dm640x480x8", "dm640x480x16", "dm640x480x24", "dm640x480x32", "dm320x200x8",
-         "dm800x600x8", "dm800x600x16", "dm800x600x24", "dm800x600x32", "dm1024x768x8",
-         "dm1024x768x16", "dm1024x768x24", "dm1024x768x32", "dm640x400x8", "dm320x240x8"},
+        {"dm640x480x8", "dm640x480x16", "dm640x480x24", "dm640x480x32", "dm320x200x8", "dm800x600x8",
+         "dm800x600x16", "dm800x600x24", "dm800x600x32", "dm1024x768x8", "dm1024x768x16", "dm1024x768x24",
+         "dm1024x768x32", "dm640x400x8", "dm320x240x8"},
         [this] { return static_cast<int64_t>(DisplayMode); },
         [this](int64_t v) { DisplayMode = static_cast<TDisplayMode>(v); }, 0);
-    props.Boolean(
-        "FlippingEnabled", [this] { return FFlippingEnabled; },
-        [this](bool v) { SetFlippingEnabled(v); }, false);
-    props.Boolean(
-        "Debug", [this] { return Debug; }, [this](bool v) { Debug = v; }, true);
-    props.Boolean(
-        "BeepOnException", [this] { return BeepOnException; },
-        [this](bool v) { BeepOnException = v; }, true);
-    props.String(
-        "Version", [this] { return Version(); }, [this](const std::string& v) { SetVersion(v); });
-    props.Boolean(
-        "PaletteCycle", [this] { return PaletteCycle; }, [this](bool v) { PaletteCycle = v; },
-        false);
-    props.Component(
-        "ImageLibrary", [this] { return FImageLibrary; },
-        [this](tk::TComponent* c) { SetImageLibrary(dynamic_cast<TQVXImageLib*>(c)); });
-    props.Component(
-        "HiColorLib", [this] { return FHiColorLib; },
-        [this](tk::TComponent* c) { SetHiColorLib(dynamic_cast<TQVXHiColorImagelib*>(c)); });
-    props.Component(
-        "TileLibrary", [this] { return FTileLibrary; },
-        [this](tk::TComponent* c) { SetTileLibrary(dynamic_cast<TQVXImageLib*>(c)); });
-    props.Component(
-        "MapLibrary", [this] { return FMapLibrary; },
-        [this](tk::TComponent* c) { SetMapLibrary(dynamic_cast<TQVXMapLib*>(c)); });
-    props.Boolean(
-        "SkipTile0", [this] { return SkipTile0; }, [this](bool v) { SkipTile0 = v; }, false);
-    props.Integer(
-        "BackBuffers", [this] { return FBackBuffers; },
-        [this](int64_t v) { FBackBuffers = static_cast<int32_t>(v); }, 2);
-    props.Boolean(
-        "WindowMode", [this] { return FWindowMode; }, [this](bool v) { FWindowMode = v; }, false);
-    props.Boolean(
-        "WindowVBL", [this] { return WindowVBL; }, [this](bool v) { WindowVBL = v; }, true);
+    props.Boolean("FlippingEnabled", [this] { return FFlippingEnabled; }, [this](bool v) { SetFlippingEnabled(v); },
+                  false);
+    props.Boolean("Debug", [this] { return Debug; }, [this](bool v) { Debug = v; }, true);
+    props.Boolean("BeepOnException", [this] { return BeepOnException; }, [this](bool v) { BeepOnException = v; },
+                  true);
+    props.String("Version", [this] { return Version(); }, [this](const std::string& v) { SetVersion(v); });
+    props.Boolean("PaletteCycle", [this] { return PaletteCycle; }, [this](bool v) { PaletteCycle = v; }, false);
+    props.Component("ImageLibrary", [this] { return FImageLibrary; },
+                    [this](tk::TComponent* c) { SetImageLibrary(dynamic_cast<TQVXImageLib*>(c)); });
+    props.Component("HiColorLib", [this] { return FHiColorLib; },
+                    [this](tk::TComponent* c) { SetHiColorLib(dynamic_cast<TQVXHiColorImagelib*>(c)); });
+    props.Component("TileLibrary", [this] { return FTileLibrary; },
+                    [this](tk::TComponent* c) { SetTileLibrary(dynamic_cast<TQVXImageLib*>(c)); });
+    props.Component("MapLibrary", [this] { return FMapLibrary; },
+                    [this](tk::TComponent* c) { SetMapLibrary(dynamic_cast<TQVXMapLib*>(c)); });
+    props.Boolean("SkipTile0", [this] { return SkipTile0; }, [this](bool v) { SkipTile0 = v; }, false);
+    props.Integer("BackBuffers", [this] { return FBackBuffers; },
+                  [this](int64_t v) { FBackBuffers = static_cast<int32_t>(v); }, 2);
+    props.Boolean("WindowMode", [this] { return FWindowMode; }, [this](bool v) { FWindowMode = v; }, false);
+    props.Boolean("WindowVBL", [this] { return WindowVBL; }, [this](bool v) { WindowVBL = v; }, true);
     props.Enumeration(
-        "PaletteMode", {"pmExclusive", "pmNormal"},
-        [this] { return static_cast<int64_t>(PaletteMode); },
+        "PaletteMode", {"pmExclusive", "pmNormal"}, [this] { return static_cast<int64_t>(PaletteMode); },
         [this](int64_t v) { PaletteMode = static_cast<TPaletteMode>(v); }, 1);
-    props.Boolean(
-        "WindowStretch", [this] { return WindowStretch; }, [this](bool v) { WindowStretch = v; },
-        false);
-    props.Integer(
-        "WinBufWidth", [this] { return WinBufWidth; },
-        [this](int64_t v) { WinBufWidth = static_cast<int32_t>(v); }, 0);
-    props.Integer(
-        "WinBufHeight", [this] { return WinBufHeight; },
-        [this](int64_t v) { WinBufHeight = static_cast<int32_t>(v); }, 0);
-    props.Integer(
-        "ColorDepth", [this] { return ColorDepth; },
-        [this](int64_t v) { ColorDepth = static_cast<int32_t>(v); }, 8);
-    props.Component(
-        "QVXInput", [this] { return FQVXInput; },
-        [this](tk::TComponent* c) { SetQVXInput(dynamic_cast<TQVXInputBase*>(c)); });
-    props.Boolean(
-        "ShowMouse", [this] { return ShowMouse; }, [this](bool v) { ShowMouse = v; }, false);
-    props.Integer(
-        "MouseImage", [this] { return MouseImage; },
-        [this](int64_t v) { MouseImage = static_cast<int16_t>(v); }, winsys::crArrow);
-    props.Integer(
-        "MouseButton", [this] { return MouseButton; },
-        [this](int64_t v) { MouseButton = static_cast<int32_t>(v); }, 0);
+    props.Boolean("WindowStretch", [this] { return WindowStretch; }, [this](bool v) { WindowStretch = v; }, false);
+    props.Integer("WinBufWidth", [this] { return WinBufWidth; },
+                  [this](int64_t v) { WinBufWidth = static_cast<int32_t>(v); }, 0);
+    props.Integer("WinBufHeight", [this] { return WinBufHeight; },
+                  [this](int64_t v) { WinBufHeight = static_cast<int32_t>(v); }, 0);
+    props.Integer("ColorDepth", [this] { return ColorDepth; },
+                  [this](int64_t v) { ColorDepth = static_cast<int32_t>(v); }, 8);
+    props.Component("QVXInput", [this] { return FQVXInput; },
+                    [this](tk::TComponent* c) { SetQVXInput(dynamic_cast<TQVXInputBase*>(c)); });
+    props.Boolean("ShowMouse", [this] { return ShowMouse; }, [this](bool v) { ShowMouse = v; }, false);
+    props.Integer("MouseImage", [this] { return MouseImage; },
+                  [this](int64_t v) { MouseImage = static_cast<int16_t>(v); }, winsys::crArrow);
+    props.Integer("MouseButton", [this] { return MouseButton; },
+                  [this](int64_t v) { MouseButton = static_cast<int32_t>(v); }, 0);
 }
 
 void TQVXScreen::Loaded() {
@@ -290,11 +241,10 @@ void TQVXScreen::AppActivateHook(tk::TObject* sender) {
     int64_t colours = (bits >= 62 ? INT64_MAX : (int64_t{1} << bits)) * planes;
     if (colours != 256 && FWindowMode && ColorDepth == 8) {
         TApplication* app = Application();
-        int answer =
-            app ? app->MessageBox(msg::SNot256Colors, app->Title.empty() ? "QVX" : app->Title,
-                                  winsys::MB_YESNO | winsys::MB_ICONQUESTION)
-                : winsys::MessageBox(nullptr, msg::SNot256Colors, "QVX",
-                                     winsys::MB_YESNO | winsys::MB_ICONQUESTION);
+        int answer = app ? app->MessageBox(msg::SNot256Colors, app->Title.empty() ? "QVX" : app->Title,
+                                           winsys::MB_YESNO | winsys::MB_ICONQUESTION)
+                         : winsys::MessageBox(nullptr, msg::SNot256Colors, "QVX",
+                                              winsys::MB_YESNO | winsys::MB_ICONQUESTION);
         if (answer == winsys::IDNO) {
             if (app) app->Terminate();
         } else {
@@ -305,8 +255,7 @@ void TQVXScreen::AppActivateHook(tk::TObject* sender) {
     StartDisplay();
     if (form)
         for (int i = 0; i < form->ComponentCount(); ++i)
-            if (auto* audio = dynamic_cast<TQVXAudioBase*>(form->Components(i)))
-                audio->StartAudio();
+            if (auto* audio = dynamic_cast<TQVXAudioBase*>(form->Components(i))) audio->StartAudio();
 }
 
 void TQVXScreen::InstallAppEvents() {
@@ -363,8 +312,7 @@ void TQVXScreen::StartDisplay() {
 
     DWORD flags;
     if (FWindowMode)
-        flags = PaletteMode == TPaletteMode::pmExclusive ? (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN)
-                                                         : DDSCL_NORMAL;
+        flags = PaletteMode == TPaletteMode::pmExclusive ? (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) : DDSCL_NORMAL;
     else
         flags = DDSCL_ALLOWMODEX | DDSCL_EXCLUSIVE | DDSCL_ALLOWREBOOT | DDSCL_FULLSCREEN;
     HRESULT hr = FDirectDraw->SetCooperativeLevel(hwnd, flags);
@@ -384,12 +332,11 @@ void TQVXScreen::StartDisplay() {
     }
 
     tk::TNotifyEvent lost = [this](tk::TObject* s) { SurfaceLost(s); };
-    FFrontSurface =
-        std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth);
+    FFrontSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth);
     FFrontSurface->OnSurfaceLost = lost;
     if (FWindowMode)
-        FBackSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this),
-                                                     ColorDepth, TWindowedBackBuffer{});
+        FBackSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth,
+                                                     TWindowedBackBuffer{});
     else
         FBackSurface = std::make_unique<TQVXSurface>(*FFrontSurface, ColorDepth);
     FBackSurface->OnSurfaceLost = lost;
@@ -414,10 +361,8 @@ void TQVXScreen::StartDisplay() {
     FBackSurface->Erase(0);
     FDirectDraw->FlipToGDISurface();
 
-    if (TApplication* app = Application())
-        app->SetCursor(ShowMouse ? MouseImage : winsys::crNone);
-    else
-        winsys::SetCursor(winsys::LoadStandardCursor(ShowMouse ? MouseImage : winsys::crNone));
+    if (TApplication* app = Application()) app->SetCursor(ShowMouse ? MouseImage : winsys::crNone);
+    else winsys::SetCursor(winsys::LoadStandardCursor(ShowMouse ? MouseImage : winsys::crNone));
     winsys::HCURSOR current = winsys::GetCursor();
     if (current != FCachedCursor) FCachedCursor = current;
 
@@ -426,8 +371,7 @@ void TQVXScreen::StartDisplay() {
     if (FTileLibrary) {
         // One file-backed library in both roles was emptied by the image
         // load: read it again so the tiles are complete.
-        if (FTileLibrary == FImageLibrary && FTileLibrary->HasFileName() &&
-            FTileLibrary->Count() == 0)
+        if (FTileLibrary == FImageLibrary && FTileLibrary->HasFileName() && FTileLibrary->Count() == 0)
             FTileLibrary->Reload();
         LoadTileLib(FTileLibrary, true);
     }
@@ -537,16 +481,13 @@ void TQVXScreen::AppMessage(winsys::MSG& m, bool& handled) {
                 StopFlipping();
             }
             break;
-        case winsys::WM_SYSCOMMAND:
-            handled = m.wParam == winsys::SC_SCREENSAVE;
-            break;
+        case winsys::WM_SYSCOMMAND: handled = m.wParam == winsys::SC_SCREENSAVE; break;
         case WM_RESTORESCREEN:
             RestoreSurfaces();
             if (FFlippingEnabled) StartFlipping();
             if (OnPaint) OnPaint(this);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

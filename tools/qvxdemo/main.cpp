@@ -29,8 +29,7 @@ using namespace qvx;
 constexpr int kBall = 24, kBalls = 7, kShip = 7;
 constexpr const char* kUsage =
     "usage: qvxdemo [options]\n"
-    "  --mode WxHxBPP      display mode, one of 640x480x8|16|24|32, 320x200x8, "
-    "800x600x8|16|24|32,\n"
+    "  --mode WxHxBPP      display mode, one of 640x480x8|16|24|32, 320x200x8, 800x600x8|16|24|32,\n"
     "                      1024x768x8|16|24|32, 640x400x8, 320x240x8 (default 320x240x8)\n"
     "  --window            run in a window instead of full screen\n"
     "  --stretch           windowed: stretch the frame over the whole window\n"
@@ -49,8 +48,7 @@ public:
         if (DirectInputCreateA(nullptr, 0x0500, input.Put(), nullptr) != DI_OK) return;
         if (input->CreateDevice(GUID_SysKeyboard, device.Put(), nullptr) != DI_OK) return;
         device->SetDataFormat(&c_dfDIKeyboard);
-        device->SetCooperativeLevel(form ? form->Handle() : nullptr,
-                                    DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
+        device->SetCooperativeLevel(form ? form->Handle() : nullptr, DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
         device->Acquire();
     }
     bool Read(bool keys[256]) {
@@ -82,8 +80,8 @@ public:
         // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
         WAVEFORMATEX wf{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
         const DWORD samples = 22050 * 70 / 1000;
-        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME,
-                        samples * 2, 0, &wf};
+        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, samples * 2, 0,
+                        &wf};
         if (sound->CreateSoundBuffer(&bd, bounce.Put(), nullptr) != DS_OK) return;
         void *p1 = nullptr, *p2 = nullptr;
         DWORD n1 = 0, n2 = 0;
@@ -114,10 +112,9 @@ struct Options {
 };
 
 bool ParseMode(const std::string& text, TDisplayMode& mode) {
-    static const char* names[] = {"640x480x8",   "640x480x16", "640x480x24",  "640x480x32",
-                                  "320x200x8",   "800x600x8",  "800x600x16",  "800x600x24",
-                                  "800x600x32",  "1024x768x8", "1024x768x16", "1024x768x24",
-                                  "1024x768x32", "640x400x8",  "320x240x8"};
+    static const char* names[] = {"640x480x8",    "640x480x16",  "640x480x24",   "640x480x32",   "320x200x8",
+                                  "800x600x8",    "800x600x16",  "800x600x24",   "800x600x32",   "1024x768x8",
+                                  "1024x768x16",  "1024x768x24", "1024x768x32",  "640x400x8",    "320x240x8"};
     for (int i = 0; i < 15; ++i)
         if (text == names[i]) {
             mode = static_cast<TDisplayMode>(i);
@@ -135,8 +132,8 @@ QImage SurfaceImage(IDirectDrawSurface4* s, const tk::TPaletteEntry* palette) {
     ddraw::PixelFormat f;
     QImage img;
     if (ddraw::FormatFromDD(d.ddpfPixelFormat, &f)) {
-        ddraw::PixelView v{static_cast<uint8_t*>(d.lpSurface), d.lPitch,
-                           static_cast<int>(d.dwWidth), static_cast<int>(d.dwHeight), f.Bytes()};
+        ddraw::PixelView v{static_cast<uint8_t*>(d.lpSurface), d.lPitch, static_cast<int>(d.dwWidth),
+                           static_cast<int>(d.dwHeight), f.Bytes()};
         img = ddraw::ToImage(v, f, palette);
     }
     s->Unlock(nullptr);
@@ -182,8 +179,7 @@ struct Demo {
         // Full screen the front buffer is what is shown; windowed the back
         // buffer is what was copied into the window.
         TQVXSurface* shown = screen->WindowMode() ? screen->BackSurface() : screen->FrontSurface();
-        QImage img = SurfaceImage(shown->Surface.Get(), screen->Palette())
-                         .convertToFormat(QImage::Format_RGB888);
+        QImage img = SurfaceImage(shown->Surface.Get(), screen->Palette()).convertToFormat(QImage::Format_RGB888);
         if (img.isNull() || !img.save(QString::fromStdString(opt.dumpFile), "BMP"))
             std::fprintf(stderr, "qvxdemo: cannot write %s\n", opt.dumpFile.c_str());
         dumped = true;
@@ -194,23 +190,19 @@ struct Demo {
         IDirectDrawSurface4* back = screen->BackSurface()->Surface.Get();
         RECT whole{0, 0, W, H};
         if (TQVXSurface* sky = screen->ImageSurfaces(0)) {
-            if (back->Blt(&whole, sky->Surface.Get(), nullptr, DDBLT_WAIT, nullptr) ==
-                DDERR_SURFACELOST)
-                return false;
+            if (back->Blt(&whole, sky->Surface.Get(), nullptr, DDBLT_WAIT, nullptr) == DDERR_SURFACELOST) return false;
         } else {
             screen->BackSurface()->Erase(0);
         }
         for (int i = 0; i < kBalls; ++i) {
             TQVXSurface* ball = screen->TileSurfaces(i);
             if (!ball) continue;
-            if (back->BltFast(static_cast<DWORD>(bx[i]), static_cast<DWORD>(by[i]),
-                              ball->Surface.Get(), nullptr,
+            if (back->BltFast(static_cast<DWORD>(bx[i]), static_cast<DWORD>(by[i]), ball->Surface.Get(), nullptr,
                               DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) == DDERR_SURFACELOST)
                 return false;
         }
         if (TQVXSurface* ship = screen->TileSurfaces(kShip))
-            if (back->BltFast(static_cast<DWORD>(shipX), static_cast<DWORD>(shipY),
-                              ship->Surface.Get(), nullptr,
+            if (back->BltFast(static_cast<DWORD>(shipX), static_cast<DWORD>(shipY), ship->Surface.Get(), nullptr,
                               DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) == DDERR_SURFACELOST)
                 return false;
         TQVXCanvas& c = *screen->BackSurface()->Canvas;
@@ -341,10 +333,10 @@ int main(int argc, char** argv) {
         app.Run();
         // Once an exception reached the running screen it only went to the
         // trace channel: say so here too.
-        std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d, %d restores\n",
-                    demo.frame, demo.bounces, demo.sound->bounce ? " heard" : " (no sound device)",
-                    demo.keyboard->device ? "read through DirectInput" : "unavailable",
-                    static_cast<int>(demo.shipX), static_cast<int>(demo.shipY), demo.restores);
+        std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d, %d restores\n", demo.frame,
+                    demo.bounces, demo.sound->bounce ? " heard" : " (no sound device)",
+                    demo.keyboard->device ? "read through DirectInput" : "unavailable", static_cast<int>(demo.shipX),
+                    static_cast<int>(demo.shipY), demo.restores);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qvxdemo: %s\n", e.what());
         return 1;
