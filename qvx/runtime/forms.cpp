@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "application.h"
+#include "audio.h"
+#include "input.h"
 #include "platform/winsys/winsys.h"
 
 namespace qvx {
@@ -231,6 +233,10 @@ void TForm::Loaded() {
     if (FVisible && !FWindow) Show();
 }
 
-void RegisterRuntimeComponents() { tk::RegisterComponentClass<TForm>("TForm"); }
+void RegisterRuntimeComponents() {
+    tk::RegisterComponentClass<TForm>("TForm");
+    tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
+    tk::RegisterComponentClass<TQVXInput>("TQVXInput");
+}
 
 }  // namespace qvx
