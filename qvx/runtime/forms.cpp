@@ -5,6 +5,7 @@
 #include "application.h"
 #include "audio.h"
 #include "input.h"
+#include "screen.h"
 #include "platform/winsys/winsys.h"
 
 namespace qvx {
@@ -235,6 +236,7 @@ void TForm::Loaded() {
 
 void RegisterRuntimeComponents() {
     tk::RegisterComponentClass<TForm>("TForm");
+    tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
     tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
     tk::RegisterComponentClass<TQVXInput>("TQVXInput");
 }
