@@ -11,6 +11,8 @@
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/forms.h"
+#include "qvx/runtime/screen.h"
+#include "platform/winsys/headless/headless.h"
 #include "toolkit/streams.h"
 
 using namespace qvx;
@@ -38,13 +40,6 @@ std::vector<uint8_t> SdlBytes(const std::vector<std::pair<int32_t, int32_t>>& pa
     }
     return b;
 }
-
-// A component standing in for the screen: audio looks for one by class name.
-class ScreenStandIn : public tk::TComponent {
-public:
-    using tk::TComponent::TComponent;
-    const char* ClassName() const override { return "TQVXScreen"; }
-};
 
 class Audio : public ::testing::Test {
 protected:
@@ -140,13 +135,27 @@ TEST_F(Audio, FileLibraryIsDroppedAndReadAgainWhenBuffersAreLost) {
     EXPECT_EQ(Heard(), std::make_pair(2000, 2000));
 }
 
-TEST_F(Audio, SecondStartFreesTheFirstStartsBuffers) {
+TEST_F(Audio, ScreenRestartsAudioOnEveryActivationFreeingTheFirstBuffers) {
+    auto* game = app.CreateForm<TForm>();
+    auto* screen = new TQVXScreen(game);
+    auto* gameAudio = new TQVXAudio(game);
     Fill(SdlBytes({{0, 0}}, 44100));
-    audio->StartAudio();
-    audio->Play(0, true);
-    ComPtr<IDirectSoundBuffer> old(audio->Buffers(0)->Buffer());
-    audio->StartAudio();
-    EXPECT_EQ(audio->BufferCount(), 1);
+    gameAudio->SetSoundLibrary(lib);
+    screen->Loaded();
+    gameAudio->Loaded();
+    EXPECT_EQ(gameAudio->DirectSound(), nullptr);
+    game->Show();
+    app.ProcessMessages();
+    ASSERT_EQ(gameAudio->BufferCount(), 1);
+    gameAudio->Play(0, true);
+    ComPtr<IDirectSoundBuffer> old(gameAudio->Buffers(0)->Buffer());
+
+    auto* window = dynamic_cast<winsys::headless::HeadlessWindow*>(game->Handle());
+    window->SetActive(false);
+    window->SetActive(true);
+    app.ProcessMessages();
+    EXPECT_EQ(gameAudio->BufferCount(), 1);
+    EXPECT_NE(gameAudio->Buffers(0)->Buffer(), old.Get());
     DWORD status = 0;
     old->GetStatus(&status);
     EXPECT_EQ(status & DSBSTATUS_PLAYING, 0u);
@@ -167,7 +176,7 @@ TEST_F(Audio, LoadedStepStartsOnlyWithoutAScreenAndWaitsForAWindow) {
     EXPECT_NE(waiting->DirectSound(), nullptr);
 
     auto* withScreen = app.CreateForm<TForm>();
-    new ScreenStandIn(withScreen);
+    new TQVXScreen(withScreen);
     auto* quiet = new TQVXAudio(withScreen);
     quiet->Loaded();
     EXPECT_EQ(quiet->DirectSound(), nullptr);
