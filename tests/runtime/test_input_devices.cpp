@@ -22,7 +22,9 @@ protected:
         static int argc = 1;
         static char name[] = "runtime_tests";
         static char* argv[] = {name, nullptr};
-        static QGuiApplication qt(argc, argv);
+        // Kept to the end of the run: Qt's input devices must not outlive it at exit.
+        static QGuiApplication* qt = new QGuiApplication(argc, argv);
+        (void)qt;
         platform::SelectBackend(platform::Backend::Real);
         app = std::make_unique<TApplication>();
         form = app->CreateForm<TForm>();
