@@ -229,6 +229,10 @@ void TForm::GetProperties(tk::TPropList& props) {
     props.Boolean("Visible", [this] { return FVisible; }, [this](bool v) { FVisible = v; }, false);
 }
 
+void TForm::GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent*) {
+    for (int i = 0; i < ComponentCount(); ++i) proc(Components(i));
+}
+
 void TForm::Loaded() {
     tk::TComponent::Loaded();
     if (FVisible && !FWindow) Show();

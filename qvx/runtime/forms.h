@@ -94,6 +94,8 @@ public:
     virtual void WndProc(winsys::MSG& msg);
 
     void GetProperties(tk::TPropList& props) override;
+    // Form data holds the owned components after the form's properties.
+    void GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent* root) override;
     void Loaded() override;
 
 private:

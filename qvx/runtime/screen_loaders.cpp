@@ -31,6 +31,9 @@ void TQVXScreen::FreeTileSurfaces() {
 // ---- Hi-colour library ------------------------------------------------------------------
 
 void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
+    // Before start-up there is no DirectDraw object to make surfaces with; a
+    // linked library that loads a file then leaves the set to start-up.
+    if (!FDirectDraw) return;
     if (!library || library->Count() == 0) return;
     FreeImageSurfaces();
     int n = library->Count();
@@ -71,6 +74,7 @@ void TQVXScreen::LoadTileLib(TQVXImageLib* library, bool applyPalette) {
 }
 
 void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool tiles) {
+    if (!FDirectDraw) return;  // not started: start-up loads the libraries
     auto& set = tiles ? FTileSurfaces : FImageSurfaces;
     if (tiles)
         FreeTileSurfaces();

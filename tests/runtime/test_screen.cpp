@@ -21,6 +21,7 @@ TEST_F(ScreenTest, FullScreen8BitFlipsTheBackBuffer) {
     EXPECT_EQ(form->FormStyle(), TFormStyle::fsStayOnTop);
     EXPECT_EQ(screen->FrontSurface()->Width, 320);
     EXPECT_TRUE(screen->BackSurface()->Attached);
+    EXPECT_EQ(winsys::GetCursor(), nullptr);  // ShowMouse off hides the cursor
 
     tk::TPaletteEntry pal[256] = {};
     pal[5] = {255, 0, 0, 0};
@@ -44,11 +45,17 @@ TEST_F(ScreenTest, Windowed16BitCopiesTheBufferIntoTheForm) {
     screen->WinBufWidth = 200;
     screen->WinBufHeight = 150;
     screen->WindowVBL = false;
+    screen->ShowMouse = true;
     Start();
     ASSERT_TRUE(screen->Started());
     EXPECT_EQ(form->BorderStyle(), TFormBorderStyle::bsSizeable);  // windowed: form left as it is
     EXPECT_EQ(form->ClientWidth(), 200);
     EXPECT_EQ(form->ClientHeight(), 150);
+    // The pointer over the client area at (100, 60) is drawn into the frame.
+    tk::TPoint at = form->ClientToScreen({100, 60});
+    winsys::SetCursorPos(at.X, at.Y);
+    winsys::PostMessage(form->Handle(), winsys::WM_MOUSEMOVE, 0, winsys::MAKELPARAM(100, 60));
+    app->ProcessMessages();
     screen->BackSurface()->Erase(0);
     screen->BackSurface()->Canvas->Brush.Color = tk::RGB(0, 255, 0);
     screen->BackSurface()->Canvas->FillRect(tk::Rect(10, 10, 30, 30));
@@ -57,6 +64,7 @@ TEST_F(ScreenTest, Windowed16BitCopiesTheBufferIntoTheForm) {
     const QImage& client = Window()->ClientImage();
     EXPECT_EQ(client.pixel(20, 20) & 0xFFFFFF, 0x00FF00u);
     EXPECT_EQ(client.pixel(50, 50) & 0xFFFFFF, 0u);
+    EXPECT_NE(client.pixel(101, 64) & 0xFFFFFF, 0u);
 }
 
 TEST_F(ScreenTest, Windowed32BitStretchedFillsTheClientArea) {
@@ -181,7 +189,19 @@ TEST_F(ScreenTest, FailedRestoreTracesAndRaises) {
     }
 }
 
+namespace {
+// An audio component that counts its starts.
+class CountingAudio : public TQVXAudioBase {
+public:
+    using TQVXAudioBase::TQVXAudioBase;
+    void StartAudio() override { ++starts; }
+    int starts = 0;
+};
+}  // namespace
+
 TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
+    auto* audio = new CountingAudio(form);
+    EXPECT_TRUE(OwnerHasScreen(form));
     std::vector<std::string> order;
     form->OnActivate = [&](tk::TObject*) { order.push_back("activate"); };
     delete screen;  // a fresh screen saves the handler above
@@ -203,6 +223,7 @@ TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
     Window()->SetActive(true);
     app->ProcessMessages();
     EXPECT_EQ(order, (std::vector<std::string>{"activate", "activate", "paint"}));
+    EXPECT_EQ(audio->starts, 2);  // every activation starts the form's audio
 
     // The screen saver is swallowed while the screen runs, not after.
     int savers = wh::ScreenSaverStarts();

@@ -2,6 +2,7 @@
 #include "screen_fixture.h"
 
 #include "qvx/hicolor/QVX.h"
+#include "toolkit/propstream.h"
 #include "toolkit/picture.h"
 
 using namespace screentest;
@@ -128,6 +129,13 @@ TEST_F(LoaderTest, HiColourPicturesAtTrueColourAndAfterALoss) {
     screen->DisplayMode = TDisplayMode::dm640x480x32;
     screen->ColorDepth = 32;
     TQVXHiColorImagelib* hc = HiColor({{10, 5}, {0, 0}, {3, 7}});
+    // A linked library may load its file before the display exists.
+    auto path = std::filesystem::temp_directory_path() / ("qvx_screen_hc_" + std::to_string(::getpid()) + ".hcl");
+    hc->SaveToFile(path.string());
+    hc->SetQVXScreen(screen);
+    hc->LoadFromFile(path.string());
+    std::filesystem::remove(path);
+    EXPECT_EQ(screen->ImageCount(), 0);
     screen->SetHiColorLib(hc);
     Start();
     ASSERT_EQ(screen->ImageCount(), 3);
@@ -149,4 +157,36 @@ TEST_F(LoaderTest, HiColourPicturesAtTrueColourAndAfterALoss) {
     EXPECT_EQ(screen->ImageSurfaces(0)->Width, 2);
     // A 16-bit or 32-bit load leaves the display palette alone.
     EXPECT_EQ(screen->Palette()[7].peGreen, 0);
+}
+
+TEST_F(LoaderTest, FormDataCarriesTheScreenAndItsLinks) {
+    TQVXImageLib* lib = FileLib("formdata", {{2, 2}});
+    lib->SetName("Tiles");
+    screen->SetName("Screen1");
+    screen->DisplayMode = TDisplayMode::dm640x400x8;
+    screen->SetTileLibrary(lib);
+    screen->SetVersion("anything");
+    form->SetName("Form1");
+    tk::TMemoryStream data;
+    {
+        tk::TWriter w(data);
+        w.WriteRootComponent(*form);
+    }
+    std::string bytes(reinterpret_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
+    EXPECT_NE(bytes.find("QVX Beta 7"), std::string::npos);
+    EXPECT_NE(bytes.find("dm640x400x8"), std::string::npos);
+    EXPECT_EQ(bytes.find("BackBuffers"), std::string::npos);  // at its default
+
+    auto* copy = app->CreateForm<TForm>();
+    data.SetPosition(0);
+    tk::TReader r(data);
+    r.ReadRootComponent(*copy, false);
+    auto* screen2 = dynamic_cast<TQVXScreen*>(copy->FindComponent("Screen1"));
+    ASSERT_NE(screen2, nullptr);
+    EXPECT_EQ(screen2->DisplayMode, TDisplayMode::dm640x400x8);
+    EXPECT_EQ(screen2->TileLibrary(), copy->FindComponent("Tiles"));
+    EXPECT_EQ(screen2->Version(), "QVX Beta 7");
+    // Loaded full screen: the form is made ready for it.
+    EXPECT_EQ(copy->BorderStyle(), TFormBorderStyle::bsNone);
+    EXPECT_EQ(copy->FormStyle(), TFormStyle::fsStayOnTop);
 }
