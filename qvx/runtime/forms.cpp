@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "application.h"
+#include "audio.h"
+#include "input.h"
 #include "screen.h"
 #include "platform/winsys/winsys.h"
 
@@ -239,6 +241,8 @@ void TForm::Loaded() {
 void RegisterRuntimeComponents() {
     tk::RegisterComponentClass<TForm>("TForm");
     tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
+    tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
+    tk::RegisterComponentClass<TQVXInput>("TQVXInput");
 }
 
 }  // namespace qvx

@@ -1,8 +1,9 @@
 // qvxdemo: a small game on the runtime's screen. Balls bounce over a
-// hi-colour backdrop; the arrow keys move the ship (read through
-// DirectInput), each bounce plays a tone (DirectSound), Esc quits. Sprites
-// come from sprites.iml (the screen's tile library), the backdrop from
-// backdrop.hcl (its hi-colour library), both beside the program.
+// hi-colour backdrop; the ship moves under the keyboard's arrow keys, the
+// mouse or the joystick (TQVXInput), and Space, a click or a button fires.
+// Bounces and shots play sounds of sounds.sdl through TQVXAudio, Esc quits.
+// Sprites come from sprites.iml (the screen's tile library), the backdrop
+// from backdrop.hcl (its hi-colour library), all beside the program.
 #include <QImage>
 #include <algorithm>
 #include <cmath>
@@ -15,11 +16,13 @@
 #include "platform/ddraw/display.h"
 #include "platform/ddraw/pixels.h"
 #include "platform/dinput/dinput.h"
-#include "platform/dsound/dsound.h"
 #include "qvx/assets/QVXILib.h"
+#include "qvx/assets/qvxslib.h"
 #include "qvx/hicolor/QVX.h"
 #include "qvx/runtime/application.h"
+#include "qvx/runtime/audio.h"
 #include "qvx/runtime/forms.h"
+#include "qvx/runtime/input.h"
 #include "qvx/runtime/screen.h"
 
 namespace {
@@ -27,6 +30,7 @@ namespace {
 using namespace qvx;
 
 constexpr int kBall = 24, kBalls = 7, kShip = 7;
+constexpr int kBounceSound = 0, kFireSound = 1;  // in sounds.sdl
 constexpr const char* kUsage =
     "usage: qvxdemo [options]\n"
     "  --mode WxHxBPP      display mode, one of 640x480x8|16|24|32, 320x200x8, 800x600x8|16|24|32,\n"
@@ -36,80 +40,31 @@ constexpr const char* kUsage =
     "  --frames N          stop after N frames\n"
     "  --dump-frame K FILE write frame K as presented to FILE, a 24-bit BMP\n"
     "  --lose-every N      lose every surface every N frames (the demo restores and goes on)\n"
+    "  --input DEVICE      keyboard (default), mouse or joystick\n"
     "  --help              this text\n"
-    "Arrow keys move the ship, Esc quits.\n";
-
-// The keyboard, started by the screen at the end of its start-up.
-class DemoKeyboard : public TQVXInputBase {
-public:
-    using TQVXInputBase::TQVXInputBase;
-    void StartInput() override {
-        auto* form = dynamic_cast<TForm*>(Owner());
-        if (DirectInputCreateA(nullptr, 0x0500, input.Put(), nullptr) != DI_OK) return;
-        if (input->CreateDevice(GUID_SysKeyboard, device.Put(), nullptr) != DI_OK) return;
-        device->SetDataFormat(&c_dfDIKeyboard);
-        device->SetCooperativeLevel(form ? form->Handle() : nullptr, DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
-        device->Acquire();
-    }
-    bool Read(bool keys[256]) {
-        if (!device) return false;
-        uint8_t state[256];
-        HRESULT hr = device->GetDeviceState(sizeof state, state);
-        if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
-            device->Acquire();
-            hr = device->GetDeviceState(sizeof state, state);
-        }
-        if (hr != DI_OK) return false;
-        for (int i = 0; i < 256; ++i) keys[i] = (state[i] & 0x80) != 0;
-        return true;
-    }
-    ComPtr<IDirectInput> input;
-    ComPtr<IDirectInputDevice> device;
-};
-
-// The bounce tone, made again on every activation of the form.
-class DemoSound : public TQVXAudioBase {
-public:
-    using TQVXAudioBase::TQVXAudioBase;
-    void StartAudio() override {
-        auto* form = dynamic_cast<TForm*>(Owner());
-        bounce.Reset();
-        sound.Reset();
-        if (DirectSoundCreate(nullptr, sound.Put(), nullptr) != DS_OK) return;
-        sound->SetCooperativeLevel(form ? form->Handle() : nullptr, DSSCL_NORMAL);
-        // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
-        WAVEFORMATEX wf{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
-        const DWORD samples = 22050 * 70 / 1000;
-        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, samples * 2, 0,
-                        &wf};
-        if (sound->CreateSoundBuffer(&bd, bounce.Put(), nullptr) != DS_OK) return;
-        void *p1 = nullptr, *p2 = nullptr;
-        DWORD n1 = 0, n2 = 0;
-        if (bounce->Lock(0, samples * 2, &p1, &n1, &p2, &n2, 0) == DS_OK) {
-            auto* out = static_cast<int16_t*>(p1);
-            for (DWORD i = 0; i < n1 / 2; ++i)
-                out[i] = static_cast<int16_t>(12000 * std::exp(-double(i) / 300) *
-                                              std::sin(2 * M_PI * 880 * i / 22050));
-            bounce->Unlock(p1, n1, p2, n2);
-        }
-    }
-    void Play(double pan) {
-        if (!bounce) return;
-        bounce->Stop();
-        bounce->SetCurrentPosition(0);
-        bounce->SetPan(static_cast<LONG>(pan * 3000));
-        bounce->Play(0, 0, 0);
-    }
-    ComPtr<IDirectSound> sound;
-    ComPtr<IDirectSoundBuffer> bounce;
-};
+    "Arrow keys, the mouse or the joystick move the ship; Space, a click or a button fires;\n"
+    "Esc quits (keyboard input).\n";
 
 struct Options {
     TDisplayMode mode = TDisplayMode::dm320x240x8;
     bool window = false, stretch = false;
     int frames = 0, dumpFrame = -1, loseEvery = 0;
     std::string dumpFile;
+    TInputDevice input = TInputDevice::Keyboard;
 };
+
+const char* InputName(TInputDevice d) {
+    return d == TInputDevice::Mouse ? "mouse" : d == TInputDevice::JoyStick ? "joystick" : "keyboard";
+}
+
+bool ParseInput(const std::string& text, TInputDevice& device) {
+    for (TInputDevice d : {TInputDevice::Keyboard, TInputDevice::Mouse, TInputDevice::JoyStick})
+        if (text == InputName(d)) {
+            device = d;
+            return true;
+        }
+    return false;
+}
 
 bool ParseMode(const std::string& text, TDisplayMode& mode) {
     static const char* names[] = {"640x480x8",    "640x480x16",  "640x480x24",   "640x480x32",   "320x200x8",
@@ -121,6 +76,21 @@ bool ParseMode(const std::string& text, TDisplayMode& mode) {
             return true;
         }
     return false;
+}
+
+// Asked before start-up: a joystick input without a joystick would stop the
+// screen's start-up with an error.
+bool JoystickAttached() {
+    ComPtr<IDirectInput> di;
+    if (DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di.Put(), nullptr) != DI_OK) return false;
+    bool found = false;
+    di->EnumDevices(
+        DIDEVTYPE_JOYSTICK, [](const DIDEVICEINSTANCEA*, void* ref) -> BOOL {
+            *static_cast<bool*>(ref) = true;
+            return DIENUM_STOP;
+        },
+        &found, DIEDFL_ATTACHEDONLY);
+    return found;
 }
 
 // The pixels of a surface as an RGB image (8 bits through `palette`).
@@ -145,13 +115,13 @@ struct Demo {
     TApplication* app = nullptr;
     TQVXScreen* screen = nullptr;
     TQVXHiColorImagelib* backdrop = nullptr;
-    DemoKeyboard* keyboard = nullptr;
-    DemoSound* sound = nullptr;
-    bool keys[256] = {};
-    bool keyboardRead = false;
+    TQVXInput* input = nullptr;
+    TQVXAudio* audio = nullptr;
+    bool inputRead = false;
+    bool firing = false;
     double shipX = 0, shipY = 0;
     double bx[kBalls], by[kBalls], vx[kBalls], vy[kBalls];
-    int frame = 0, bounces = 0, restores = 0;
+    int frame = 0, bounces = 0, shots = 0, restores = 0;
     bool dumped = false;
     int W = 0, H = 0;
 
@@ -215,13 +185,46 @@ struct Demo {
         return true;
     }
 
+    // Plays a sound of the library, panned to where it happens.
+    void Sound(int index, double x) {
+        if (audio->BufferCount() <= index) return;
+        audio->Stop(index);
+        audio->SetPan(index, static_cast<int32_t>((x / W * 2 - 1) * 3000));
+        audio->Play(index);
+    }
+
+    // The ship follows the input device; firing is a fresh press.
+    void Steer() {
+        if (!input->Update()) return;
+        inputRead = true;
+        bool fire = false;
+        switch (input->Device()) {
+            case TInputDevice::Keyboard:
+                if (input->KeyDown(DIK_ESCAPE)) app->Terminate();
+                shipX += 3 * (input->KeyDown(DIK_RIGHT) - input->KeyDown(DIK_LEFT));
+                shipY += 3 * (input->KeyDown(DIK_DOWN) - input->KeyDown(DIK_UP));
+                fire = input->KeyDown(DIK_SPACE);
+                break;
+            case TInputDevice::Mouse:
+                shipX += input->Mouse().lX;
+                shipY += input->Mouse().lY;
+                fire = input->MouseButton(0);
+                break;
+            case TInputDevice::JoyStick:
+                shipX += input->JoyState().lX * 4 / 1000.0;
+                shipY += input->JoyState().lY * 4 / 1000.0;
+                fire = input->JoyButton(0);
+                break;
+        }
+        if (fire && !firing) {
+            ++shots;
+            Sound(kFireSound, shipX);
+        }
+        firing = fire;
+    }
+
     void Move() {
-        if (keyboard->Read(keys)) keyboardRead = true;
-        if (keys[DIK_ESCAPE]) app->Terminate();
-        if (keys[DIK_LEFT]) shipX -= 3;
-        if (keys[DIK_RIGHT]) shipX += 3;
-        if (keys[DIK_UP]) shipY -= 3;
-        if (keys[DIK_DOWN]) shipY += 3;
+        Steer();
         shipX = std::clamp(shipX, 0.0, double(W - 32));
         shipY = std::clamp(shipY, 0.0, double(H - 24));
         for (int i = 0; i < kBalls; ++i) {
@@ -232,7 +235,7 @@ struct Demo {
             if (by[i] < 0 || by[i] > H - kBall) vy[i] = -vy[i], hit = true;
             if (hit) {
                 ++bounces;
-                sound->Play(bx[i] / W * 2 - 1);
+                Sound(kBounceSound, bx[i]);
             }
             bx[i] = std::clamp(bx[i], 0.0, double(W - kBall));
             by[i] = std::clamp(by[i], 0.0, double(H - kBall));
@@ -292,6 +295,12 @@ int main(int argc, char** argv) {
         } else if (a == "--lose-every") {
             if (!need(1)) return 2;
             opt.loseEvery = std::atoi(argv[++i]);
+        } else if (a == "--input") {
+            if (!need(1)) return 2;
+            if (!ParseInput(argv[++i], opt.input)) {
+                std::fprintf(stderr, "qvxdemo: unknown input %s\n%s", argv[i], kUsage);
+                return 2;
+            }
         } else {
             std::fprintf(stderr, "qvxdemo: unknown option %s\n%s", a.c_str(), kUsage);
             return 2;
@@ -299,6 +308,10 @@ int main(int argc, char** argv) {
     }
 
     platform::SelectBackend(platform::Backend::Real);
+    if (opt.input == TInputDevice::JoyStick && !JoystickAttached()) {
+        std::fprintf(stderr, "qvxdemo: no joystick is attached\n");
+        return 1;
+    }
     TApplication app;
     app.Title = "QVX Demo";
     Demo demo;
@@ -314,8 +327,12 @@ int main(int argc, char** argv) {
         sprites->LoadFromFile((dir / "sprites.iml").string());
         demo.backdrop = new TQVXHiColorImagelib(form);
         demo.backdrop->LoadFromFile((dir / "backdrop.hcl").string());
-        demo.keyboard = new DemoKeyboard(form);
-        demo.sound = new DemoSound(form);
+        auto* sounds = new TQVXSoundLib(form);
+        sounds->LoadFromFile((dir / "sounds.sdl").string());
+        demo.audio = new TQVXAudio(form);
+        demo.audio->SetSoundLibrary(sounds);
+        demo.input = new TQVXInput(form);
+        demo.input->SetDevice(opt.input);
         demo.screen = new TQVXScreen(form);
         TQVXScreen* screen = demo.screen;
         int w, h, depth;
@@ -325,18 +342,19 @@ int main(int argc, char** argv) {
         screen->WindowStretch = opt.stretch;
         screen->SetTileLibrary(sprites);
         screen->SetHiColorLib(demo.backdrop);
-        screen->SetQVXInput(demo.keyboard);
+        screen->SetQVXInput(demo.input);
         screen->OnInitialize = [&](tk::TObject*) { demo.Initialise(); };
         screen->OnFlip = [&](tk::TObject*) { demo.OnFlip(); };
         screen->SetFlippingEnabled(true);
         screen->Loaded();
+        demo.audio->Loaded();  // the screen starts it, on every activation
         app.Run();
         // Once an exception reached the running screen it only went to the
         // trace channel: say so here too.
-        std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d, %d restores\n", demo.frame,
-                    demo.bounces, demo.sound->bounce ? " heard" : " (no sound device)",
-                    demo.keyboard->device ? "read through DirectInput" : "unavailable", static_cast<int>(demo.shipX),
-                    static_cast<int>(demo.shipY), demo.restores);
+        std::printf("qvxdemo: %d frames, %d bounces%s, %d shots, %s %s, ship at %d,%d, %d restores\n", demo.frame,
+                    demo.bounces, demo.audio->BufferCount() > 0 ? " heard" : " (no sound device)", demo.shots,
+                    InputName(opt.input), demo.inputRead ? "read through DirectInput" : "unavailable",
+                    static_cast<int>(demo.shipX), static_cast<int>(demo.shipY), demo.restores);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qvxdemo: %s\n", e.what());
         return 1;
