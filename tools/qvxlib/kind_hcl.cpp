@@ -2,7 +2,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include "qvx/hicolor/QVX.h"
+#include "toolkit/jpegcodec.h"
+#include "toolkit/metafilecodec.h"
+#include "toolkit/picture.h"
 #include "qvxlib.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"
@@ -16,6 +22,7 @@ namespace {
 struct RawFile {
     std::string objectName;
     std::vector<std::vector<uint8_t>> items;
+    std::vector<std::string> names;  // each item's "Name" entry, empty when none
 };
 
 RawFile ReadRaw(const std::string& file) {
@@ -38,16 +45,23 @@ RawFile ReadRaw(const std::string& file) {
         }
         r.ReadValue();
         // An empty collection keeps what the library had: nothing, here.
-        if (!r.EndOfList()) items.clear();
+        if (!r.EndOfList()) {
+            items.clear();
+            rf.names.clear();
+        }
         while (!r.EndOfList()) {
             auto v = r.NextValue();
             if (v == tk::TValueType::vaInt8 || v == tk::TValueType::vaInt16 || v == tk::TValueType::vaInt32)
                 r.ReadInteger();
             r.ReadListBegin();
             std::vector<uint8_t> data;
+            std::string itemName;
             while (!r.EndOfList()) {
                 std::string prop = r.ReadStr();
-                if (tk::SameText(prop, "Image.Data") && r.NextValue() == tk::TValueType::vaBinary) {
+                if (tk::SameText(prop, "Name") && (r.NextValue() == tk::TValueType::vaString ||
+                                                   r.NextValue() == tk::TValueType::vaLString)) {
+                    itemName = r.ReadString();
+                } else if (tk::SameText(prop, "Image.Data") && r.NextValue() == tk::TValueType::vaBinary) {
                     r.ReadValue();
                     uint32_t len;
                     r.Read(&len, 4);
@@ -60,6 +74,7 @@ RawFile ReadRaw(const std::string& file) {
             }
             r.ReadListEnd();
             items.push_back(std::move(data));
+            rf.names.push_back(std::move(itemName));
         }
         r.ReadListEnd();
     }
@@ -215,6 +230,79 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     return kOk;
 }
 
+// What drawing the picture would run into, or nothing. JPEG pixels are
+// decoded through libjpeg (damaged data counts, though drawing shows what
+// decoded); icons and metafiles are decoded from their stored bytes.
+std::string DecodeProblem(const tk::TPicture& picture) {
+    tk::TGraphic* g = picture.Graphic();
+    if (!g || g->Empty()) return "No picture (empty, or of a kind this program does not know)";
+    if (auto* jpeg = dynamic_cast<tk::TJPEGImage*>(g)) {
+        int warning = 0;
+        const QImage image = tk::jpeg::Decode(jpeg->Bytes().data(), jpeg->Bytes().size(), &warning);
+        if (warning != 0) return tk::Format("JPEG data is damaged (libjpeg warning #%d)", warning);
+        if (image.width() != jpeg->Width() || image.height() != jpeg->Height())
+            return tk::Format("JPEG decodes to %d x %d, its header says %d x %d", image.width(), image.height(),
+                              jpeg->Width(), jpeg->Height());
+    } else if (auto* bitmap = dynamic_cast<tk::TBitmap*>(g)) {
+        if (bitmap->Image().isNull()) return tk::msg::SInvalidBitmap;
+    } else if (auto* icon = dynamic_cast<tk::TIcon*>(g)) {
+        QByteArray raw(reinterpret_cast<const char*>(icon->Bytes().data()),
+                       static_cast<qsizetype>(icon->Bytes().size()));
+        QBuffer buffer(&raw);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "ico");
+        if (reader.read().isNull()) return tk::msg::SInvalidIcon;
+    } else if (auto* metafile = dynamic_cast<tk::TMetafile*>(g)) {
+        const tk::mf::Info info = tk::mf::Parse(metafile->Bytes().data(), metafile->Bytes().size());
+        if (info.width <= 0 || info.height <= 0) return tk::msg::SInvalidMetafile;
+    }
+    return {};
+}
+
+void Verify(const std::string& file, Problems& problems) {
+    // The library's own load first: what it refuses is a problem even when
+    // every picture below decodes.
+    std::string loadError;
+    {
+        qvx::TQVXHiColorImagelib lib(nullptr);
+        try {
+            lib.LoadFromFile(file);
+        } catch (const tk::Exception& e) {
+            loadError = e.Message();
+        }
+    }
+    // Then each item's picture from its own block, so one broken picture
+    // does not hide those after it.
+    RawFile raw;
+    try {
+        raw = ReadRaw(file);
+    } catch (const tk::Exception& e) {
+        problems.push_back({{}, -1, {}, loadError.empty() ? e.Message() : loadError});
+        return;
+    }
+    const size_t before = problems.size();
+    for (size_t i = 0; i < raw.items.size(); ++i) {
+        const int index = static_cast<int>(i);
+        const std::string& name = raw.names[i];
+        std::string message;
+        if (raw.items[i].empty()) {
+            message = "No picture";
+        } else {
+            try {
+                tk::TPicture picture;
+                tk::TPointerStream block(raw.items[i].data(), static_cast<int64_t>(raw.items[i].size()));
+                picture.ReadPictureData(block, block.Size());
+                message = DecodeProblem(picture);
+            } catch (const std::exception& e) {
+                message = e.what();
+            }
+        }
+        if (!message.empty()) problems.push_back({{}, index, name, message});
+    }
+    // A load failure that an item's problem explains is not told twice.
+    if (!loadError.empty() && problems.size() == before) problems.push_back({{}, -1, {}, loadError});
+}
+
 const bool registered = RegisterKind({
     "hcl",
     "hi-colour image library (.HCL)",
@@ -224,6 +312,7 @@ const bool registered = RegisterKind({
     Extract,
     Create,
     "create hcl OUT PICTURE... [--name NAME]...   (pictures: .bmp .jpg .jpeg .ico .emf .wmf)",
+    Verify,
 });
 
 }  // namespace

@@ -144,6 +144,17 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     return kOk;
 }
 
+// Maps hold raw data: loading checks every record.
+void Verify(const std::string& file, Problems& problems) {
+    qvx::TQVXMaps maps;
+    try {
+        tk::TFileStream in(file, tk::fmOpenRead);
+        maps.LoadFromStream(in);
+    } catch (const tk::Exception& e) {
+        problems.push_back({{}, -1, {}, e.Message()});
+    }
+}
+
 const bool registered = RegisterKind({
     "map",
     "map libraries (\"ML01\"); give --kind map",
@@ -153,6 +164,7 @@ const bool registered = RegisterKind({
     Extract,
     Create,
     "create map OUT DATA.bin... [--name N]... [--width W]... [--height H]...",
+    Verify,
 });
 
 }  // namespace

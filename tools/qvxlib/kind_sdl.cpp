@@ -206,6 +206,16 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     return kOk;
 }
 
+// Sounds hold their data as stored: loading checks every record.
+void Verify(const std::string& file, Problems& problems) {
+    qvx::TQVXSounds lib;
+    try {
+        lib.LoadFromFile(file);
+    } catch (const tk::Exception& e) {
+        problems.push_back({{}, -1, {}, e.Message()});
+    }
+}
+
 const bool registered = RegisterKind({
     "sdl",
     "sound libraries (.SDL, \"SL10\")",
@@ -215,6 +225,7 @@ const bool registered = RegisterKind({
     Extract,
     Create,
     "create sdl OUT WAV... [--name N]...",
+    Verify,
 });
 
 }  // namespace

@@ -32,6 +32,16 @@ struct Args {
     int IntOption(const std::string& o, int def) const;  // UsageError when not a number
 };
 
+// One thing verify found wrong: in the file as a whole (index -1) or in
+// the item at `index`, with the item's name when it is known.
+struct Problem {
+    std::string file;
+    int index = -1;
+    std::string name;
+    std::string message;
+};
+using Problems = std::vector<Problem>;
+
 struct KindHandler {
     std::string name;         // "hcl"
     std::string description;  // one line for --help
@@ -43,6 +53,9 @@ struct KindHandler {
     // create <kind> OUT INPUT...
     std::function<int(const Args&, const std::string& out, const std::vector<std::string>& inputs)> create;
     std::string createUsage;  // e.g. "create hcl OUT PICTURE... [--name N]..."
+    // Loads the file through the library classes and decodes every item,
+    // adding what is wrong to the list (file left for the caller to fill).
+    std::function<void(const std::string& file, Problems& problems)> verify;
 };
 
 // Registration from kind_*.cpp: static const bool r = RegisterKind({...});
@@ -55,6 +68,11 @@ const KindHandler* FindKind(const std::string& name);
 std::string SafeFileName(const std::string& name);
 // "<index>_<safe name><ext>", unique by the index.
 std::string ItemFileName(int index, const std::string& name, const std::string& ext);
+
+// The commands that are not tied to one kind: palette (intro libraries'
+// palettes to and from other tools' palette files) and verify.
+int PaletteCommand(const Args& a);
+int VerifyCommand(const Args& a);
 
 std::string Sha256Hex(const void* data, size_t size);
 
