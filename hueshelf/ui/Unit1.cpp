@@ -1,6 +1,8 @@
 #include "Unit1.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -158,6 +160,7 @@ void TForm1::CreateMenu() {
     bind(SaveAs1, &TForm1::SaveAs1Click);
     bind(Exit1, &TForm1::Exit1Click);
     bind(Load2, &TForm1::Load2Click);
+    RebuildRecentMenu();
 }
 
 void TForm1::CreateControls() {
@@ -278,8 +281,18 @@ void TForm1::dropEvent(QDropEvent* event) {
     const QStringList files = LocalFiles(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    // In order; a file that fails stops the drop with its message.
-    for (const QString& file : files) AddPictureFile(file.toStdString());
+    Guard([&] {
+        // A library among the files opens (the first of them); otherwise
+        // the pictures are added in order, and one that fails stops the
+        // drop with its message.
+        for (const QString& file : files) {
+            if (file.endsWith(".hcl", Qt::CaseInsensitive) || file.endsWith(".qvx", Qt::CaseInsensitive)) {
+                OpenLibraryFile(file.toStdString());
+                return;
+            }
+        }
+        for (const QString& file : files) AddPictureFile(file.toStdString());
+    });
 }
 
 // ---- Handlers -----------------------------------------------------------------------
@@ -290,13 +303,17 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
-    if (!Modified) return;
-    if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes) {
-        // The user asked to keep the library: if the save dialog is
-        // cancelled (or the save raises), the window stays open.
-        CanClose = false;
-        CanClose = SaveLibrary();
-    }
+    // The user asked to keep the library: if the save dialog is cancelled
+    // (or the save raises), the window stays open.
+    CanClose = false;
+    CanClose = QuerySaveChanges();
+}
+
+bool TForm1::QuerySaveChanges() {
+    if (!Modified) return true;
+    if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes)
+        return SaveLibrary();
+    return true;
 }
 
 void TForm1::New1Click() {
@@ -309,8 +326,10 @@ void TForm1::New1Click() {
 
 void TForm1::Load1Click() {
     if (!OpenDialog1.Execute(this)) return;
-    const std::string fileName = OpenDialog1.FileName;
+    LoadLibraryFile(OpenDialog1.FileName);
+}
 
+void TForm1::LoadLibraryFile(const std::string& fileName) {
     // Read into a fresh library that takes the current one's place only
     // once the file has loaded: a file that fails leaves the library, the
     // list and the current file as they were, so a later Save cannot write
@@ -337,6 +356,65 @@ void TForm1::Load1Click() {
         Image1->ClearPicture();
     }
     CurrentFile = fileName;
+    OpenDialog1.FileName = fileName;  // offered by the next File > Load
+    Remember(fileName);
+}
+
+void TForm1::OpenLibraryFile(const std::string& fileName) {
+    if (!QuerySaveChanges()) return;
+    LoadLibraryFile(fileName);
+}
+
+void TForm1::OpenCommandLine(const QStringList& arguments) {
+    if (arguments.isEmpty()) return;
+    Guard([&] { LoadLibraryFile(arguments.first().toStdString()); });
+}
+
+// ---- Recent files -------------------------------------------------------------------
+
+QStringList TForm1::RecentFiles() const { return recent_.Files(); }
+
+void TForm1::Remember(const std::string& fileName) {
+    recent_.Add(QString::fromStdString(fileName));
+    RebuildRecentMenu();
+}
+
+void TForm1::RebuildRecentMenu() {
+    // Entries may be rebuilt from inside one of their own handlers.
+    for (QAction* action : recentActions_) {
+        File1->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    if (recentSeparator_) {
+        File1->removeAction(recentSeparator_);
+        recentSeparator_->deleteLater();
+        recentSeparator_ = nullptr;
+    }
+    const QStringList files = recent_.Files();
+    if (files.isEmpty()) return;
+    recentSeparator_ = File1->addSeparator();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString shown = QDir::toNativeSeparators(file);
+        shown.replace('&', "&&");
+        QAction* action = File1->addAction(QString("&%1 %2").arg(i + 1).arg(shown));
+        connect(action, &QAction::triggered, this, [this, file] { Guard([&] { OpenRecentFile(file); }); });
+        recentActions_ << action;
+    }
+}
+
+void TForm1::OpenRecentFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) {
+        recent_.Remove(fileName);
+        RebuildRecentMenu();
+        hueshelf::Dialogs().ShowError(
+            this, QString("%1 no longer exists; it has been removed from the recent files.")
+                      .arg(QDir::toNativeSeparators(fileName))
+                      .toStdString());
+        return;
+    }
+    OpenLibraryFile(fileName.toStdString());
 }
 
 void TForm1::Save1Click() { SaveLibrary(); }
@@ -345,6 +423,7 @@ bool TForm1::SaveLibrary() {
     if (!CurrentFile.empty()) {
         QVXHiColorImagelib1->SaveToFile(CurrentFile);
         Modified = false;
+        Remember(CurrentFile);
         return true;
     }
     if (!SaveDialog1.Execute(this)) return false;
@@ -361,6 +440,7 @@ void TForm1::SaveLibraryAs(const std::string& fileName) {
     QVXHiColorImagelib1->SaveToFile(fileName);
     CurrentFile = fileName;
     Modified = false;
+    Remember(fileName);
 }
 
 void TForm1::Exit1Click() { close(); }

@@ -3,6 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -22,7 +29,9 @@
 #include "EditLibPal.h"
 #include "Forms.h"
 #include "Rename.h"
+#include "slideshelf/model/palettefile.h"
 #include "toolkit/graphics.h"
+#include "toolkit/streams.h"
 
 namespace slideshelf {
 
@@ -73,6 +82,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
     setWindowIcon(Glyph("program"));
     setFont(FormFont());
     resize(506, 374);
+    setAcceptDrops(true);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -111,6 +121,9 @@ void TfrmMain::BuildMenus() {
     mnuAddImage->setEnabled(false);
     mnuRemoveImage = MakeAction(Library1, "mnuRemoveImage", "&Remove Image");
     mnuRemoveImage->setEnabled(false);
+    Library1->addSeparator();
+    mnuImportPal = MakeAction(Library1, "mnuImportPal", "&Import Palette...");
+    mnuExportPal = MakeAction(Library1, "mnuExportPal", "E&xport Palette...");
 
     Bitmap1 = bar->addMenu(QStringLiteral("&Bitmap"));
     Bitmap1->setObjectName(QStringLiteral("Bitmap1"));
@@ -135,6 +148,8 @@ void TfrmMain::BuildMenus() {
     Remove1 = MakeAction(PopupMenu1, "Remove1", "R&ename...");
     PopupMenu1->addSeparator();
     Remove2 = MakeAction(PopupMenu1, "Remove2", "&Remove");
+
+    RebuildRecentMenu();
 }
 
 void TfrmMain::BuildToolBar(QWidget* central) {
@@ -301,6 +316,8 @@ void TfrmMain::Wire() {
     on(mnuAbout, &TfrmMain::mnuAboutClick);
     on(Remove1, &TfrmMain::Remove1Click);
     on(Remove2, &TfrmMain::btnRemoveImageClick);
+    on(mnuImportPal, &TfrmMain::mnuImportPalClick);
+    on(mnuExportPal, &TfrmMain::mnuExportPalClick);
 
     onButton(SpeedButton1, &TfrmMain::mnuNewLibClick);
     onButton(sbOpenLib, &TfrmMain::mnuOpenLibClick);
@@ -429,27 +446,122 @@ void TfrmMain::FillListFromLibrary() {
     }
 }
 
+void TfrmMain::LibraryOpened() {
+    Images->clear();
+    ClearPanels();
+    mnuEditBmpPal->setEnabled(false);
+    sbBmpPal->setEnabled(false);
+    FillListFromLibrary();
+}
+
 void TfrmMain::OpenLibrary() {
     // The library asks for the file and reads it; once a file was chosen it
     // was emptied first, so the window follows it, also when reading fails.
     auto follow = [this] {
-        if (!libDialogs_.OpenChosen()) return;
-        Images->clear();
-        ClearPanels();
-        mnuEditBmpPal->setEnabled(false);
-        sbBmpPal->setEnabled(false);
-        FillListFromLibrary();
+        if (libDialogs_.OpenChosen()) LibraryOpened();
     };
+    bool opened = false;
     try {
-        library_.OpenLibrary();
+        opened = library_.OpenLibrary();
     } catch (...) {
         follow();
         throw;
     }
     follow();
+    if (opened) Remember(library_.FileName());
 }
 
-void TfrmMain::SaveLibrary() { library_.SaveLibrary(); }
+void TfrmMain::OpenLibraryFile(const QString& fileName) {
+    TLoadResult result = TLoadResult::Loaded;
+    try {
+        result = library_.LoadFromFile(LocalFileName(fileName));
+    } catch (...) {
+        LibraryOpened();
+        throw;
+    }
+    LibraryOpened();
+    if (result == TLoadResult::InvalidMagic) {
+        dialogs_.ShowError(this, QStringLiteral("Error"), QString::fromLatin1(SInvalidLibrary));
+        return;
+    }
+    Remember(library_.FileName());
+}
+
+// ---- Recent files and drops ---------------------------------------------------------
+
+QStringList TfrmMain::RecentFiles() const { return recent_.Files(); }
+
+void TfrmMain::Remember(const std::string& fileName) {
+    if (fileName.empty()) return;
+    recent_.Add(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    RebuildRecentMenu();
+}
+
+void TfrmMain::RebuildRecentMenu() {
+    // Entries may be rebuilt from inside one of their own handlers.
+    for (QAction* a : recentActions_) {
+        File1->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    if (recentSeparator_) {
+        File1->removeAction(recentSeparator_);
+        recentSeparator_->deleteLater();
+        recentSeparator_ = nullptr;
+    }
+    const QStringList files = recent_.Files();
+    if (files.isEmpty()) return;
+    recentSeparator_ = File1->addSeparator();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString shown = QDir::toNativeSeparators(file);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = File1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        a->setData(file);
+        connect(a, &QAction::triggered, this, Guarded([this, file] { OpenRecentFile(file); }));
+        recentActions_ << a;
+    }
+}
+
+void TfrmMain::OpenRecentFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) {
+        recent_.Remove(fileName);
+        RebuildRecentMenu();
+        dialogs_.ShowError(this, QStringLiteral("Error"),
+                           QStringLiteral("%1 no longer exists; it has been removed from the recent files.")
+                               .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    OpenLibraryFile(fileName);
+}
+
+namespace {
+
+// The first intro library among dropped files, or "".
+QString DroppedLibrary(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return QString();
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".crl"), Qt::CaseInsensitive))
+            return url.toLocalFile();
+    return QString();
+}
+
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedLibrary(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    const QString file = DroppedLibrary(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    RunGuarded([this, file] { OpenLibraryFile(file); });
+}
+
+void TfrmMain::SaveLibrary() {
+    if (library_.SaveLibrary()) Remember(library_.FileName());
+}
 
 void TfrmMain::mnuNewLibClick() {
     ResetLibrary();
@@ -473,7 +585,10 @@ void TfrmMain::mnuSaveLibAsClick() {
         if (library_.FileName().empty()) library_.SetFileName(previous);
         throw;
     }
-    if (!saved) library_.SetFileName(previous);
+    if (!saved)
+        library_.SetFileName(previous);
+    else
+        Remember(library_.FileName());
 }
 
 void TfrmMain::Exit1Click() {
@@ -721,6 +836,41 @@ void TfrmMain::mnuEditBmpPalClick() {
     bmputil::PaletteToColorTable(dlg.Palette, *bitmapInfo_);
     bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
     RepaintPicture();
+}
+
+void TfrmMain::mnuImportPalClick() {
+    const QString file = dialogs_.OpenFile(this, PaletteOpenDialog());
+    if (file.isEmpty()) return;
+    // The whole file is read and checked before anything changes.
+    const std::vector<TRgb> colors = ReadPalette(tk::ReadFileBytes(LocalFileName(file)), file.toStdString());
+    if (library_.SlideCount() > 0 &&
+        !dialogs_.Confirm(this, QStringLiteral("Confirm"),
+                          QStringLiteral("The slides keep their colour indices and will show the imported "
+                                         "colours. Replace the library palette?")))
+        return;
+    ApplyColors(library_.Palette(), colors);
+    // A slide on show takes its new colours at once.
+    if (!HasBitmap() && !display_.Empty() && Images->ItemIndex() >= 0) ShowSlide(Images->ItemIndex());
+}
+
+void TfrmMain::mnuExportPalClick() {
+    QString filter;
+    const QString file = dialogs_.SaveFile(this, PaletteSaveDialog(), filter);
+    if (file.isEmpty()) return;
+    // The extension tells the format; the RIFF filter makes a .pal RIFF,
+    // and a name without a known extension takes its filter's format.
+    std::optional<TPaletteFormat> format = PaletteFormatFromExtension(file.toStdString());
+    if (filter == QLatin1String(kRiffPaletteFilter) && (!format || *format == TPaletteFormat::Jasc))
+        format = TPaletteFormat::Riff;
+    if (!format) {
+        if (filter.startsWith(QLatin1String("JASC")))
+            format = TPaletteFormat::Jasc;
+        else if (filter.startsWith(QLatin1String("Adobe")))
+            format = TPaletteFormat::Act;
+        else
+            format = TPaletteFormat::Gpl;
+    }
+    ExportPaletteFile(library_.Palette(), LocalFileName(file), format);
 }
 
 void TfrmMain::BlackPalette1Click() {

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "slideshelf/ui/Controls.h"
+#include "toolkit/recentfiles.h"
 #include "toolkit/streams.h"
 
 namespace sstest {
@@ -92,6 +93,8 @@ testbmp::BmpSpec RandomBitmap(int width, int height, int colours, unsigned seed)
 }
 
 TEditor::TEditor() {
+    // Recent files go to the test's own folder, not the user's settings.
+    tk::TRecentFiles::SetStorageFile(Path(QStringLiteral("recent.ini")));
     program_ = slideshelf::StartProgram(Dialogs);
     Main().show();
     QApplication::setActiveWindow(&Main());
@@ -101,6 +104,7 @@ TEditor::TEditor() {
 TEditor::~TEditor() {
     program_.reset();
     QApplication::processEvents();
+    tk::TRecentFiles::SetStorageFile(QString());
 }
 
 QString TEditor::Path(const QString& name) const { return dir_.filePath(name); }
