@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick xdotool
+  desktop-file-utils shared-mime-info
 )
 
 missing=()
