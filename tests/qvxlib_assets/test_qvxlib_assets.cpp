@@ -160,6 +160,19 @@ TEST_F(QvxlibAssets, BadLibrariesFailWithTheLibraryMessage) {
     EXPECT_EQ(r.LastErrorLine(), "Not a valid Sound Library File");
 }
 
+TEST_F(QvxlibAssets, ImlVerifyNamesTheImageWhosePixelsAreCutShort) {
+    WriteBytes(P("good.iml"), ThreeImages());
+    Result r = Run({"verify", P("good.iml")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    Bytes cut = ThreeImages();
+    cut.resize(cut.size() - 5);
+    WriteBytes(P("cut.iml"), cut);
+    r = Run({"verify", P("cut.iml")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, P("cut.iml") + ": item 2 \"eight-wide\": The pixel block of 8 x 4 needs 32 bytes; 27 remain at "
+                                    "offset " + std::to_string(cut.size() - 27) + "\n");
+}
+
 // ---- sdl ----------------------------------------------------------------------
 
 TEST_F(QvxlibAssets, SdlInfoRoundtripAndExtract) {

@@ -1,6 +1,8 @@
 // qvxlib over hi-colour libraries, run as a script would run it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../hicolor/fixtures.h"
 #include "qvx/hicolor/QVX.h"
 #include "runtool.h"
@@ -122,4 +124,30 @@ TEST(QvxlibHcl, ExitStatusAndMessages) {
     r = tooltest::Run({"info", missing, "--kind", "hcl"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.LastErrLine(), "Cannot open file " + missing);
+}
+
+TEST(QvxlibHcl, VerifyFindsBrokenPicturesInALoadableLibrary) {
+    std::string jpg = Put("v.jpg", fixtures::Jpeg(64, 48)), bmp = Put("v.bmp", fixtures::Bmp24(5, 4));
+    std::string good = Dir() + "/verify.hcl";
+    ASSERT_EQ(tooltest::Run({"create", "hcl", good, jpg, bmp}).code, 0);
+    auto r = tooltest::Run({"verify", good});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+
+    // The JPEG's scan data scrambled (its header still reads, so the
+    // library loads) and the bitmap's signature broken.
+    Bytes b = tk::ReadFileBytes(good);
+    const std::string text(b.begin(), b.end());
+    const size_t scan = text.find("\xFF\xDA", text.find("TJPEGImage"));
+    const size_t end = text.find("\xFF\xD9", scan);
+    ASSERT_NE(end, std::string::npos);
+    for (size_t i = scan + 40; i + 10 < end; ++i) b[i] = i % 3 == 0 ? 0xFF : 0x00;
+    b[text.find("BM", text.find("TBitmap"))] = 'X';
+    std::string broken = Put("broken.hcl", b);
+    r = tooltest::Run({"verify", broken, good});
+    EXPECT_EQ(r.code, 1);
+    // One line a problem, in item order; the good file adds none.
+    EXPECT_EQ(r.out.rfind(broken + ": item 0 \"Image1\": JPEG data is damaged (libjpeg warning #", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find(")\n" + broken + ": item 1 \"Image2\": Bitmap image is not valid\n"), std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
 }
