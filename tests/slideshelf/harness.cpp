@@ -46,6 +46,15 @@ QString TScriptedDialogs::SaveFile(QWidget*, const TFileDialogOptions& options) 
     return Pop(SaveAnswers, "save dialog").value_or(QString());
 }
 
+QString TScriptedDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& filter) {
+    filter.clear();
+    if (!SaveFilterAnswers.empty()) {
+        filter = SaveFilterAnswers.front();
+        SaveFilterAnswers.pop_front();
+    }
+    return SaveFile(parent, options);
+}
+
 void TScriptedDialogs::ShowError(QWidget*, const QString& caption, const QString& text) {
     Errors.emplace_back(caption, text);
 }
