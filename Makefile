@@ -40,7 +40,7 @@ bench:
 
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target fuzzers
 	./scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 # The programs, menu entries, icons and file types, through CMake's install

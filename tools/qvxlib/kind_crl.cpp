@@ -9,6 +9,7 @@
 #include "qvxlib.h"
 #include "slideshelf/model/introlib.h"
 #include "slideshelf/model/palettefile.h"
+#include "toolkit/names.h"
 #include "toolkit/picture.h"
 #include "toolkit/streams.h"
 
@@ -18,18 +19,14 @@ namespace {
 using slideshelf::TIntroLibrary;
 using slideshelf::TIntroSlide;
 
-// Slide names are one byte a character (Latin-1); shown as UTF-8.
-std::string Latin1ToUtf8(const std::string& s, bool forTable) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += (forTable && c < 0x20) ? '?' : static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+// A slide name for the table: as names are shown everywhere, with control
+// characters as '?', padded to 8 characters.
+std::string TableName(const std::string& bytes) {
+    QString text = tk::NameToText(bytes);
+    for (QChar& c : text)
+        if (c.unicode() < 0x20) c = QLatin1Char('?');
+    if (text.size() < 8) text += QString(8 - text.size(), QLatin1Char(' '));
+    return text.toStdString();
 }
 
 void Load(TIntroLibrary& lib, const std::string& file) {
@@ -73,7 +70,7 @@ int Info(const Args& a, const std::string& file) {
             const TIntroSlide& s = *lib.Slide(i);
             j.BeginObject();
             j.Key("index").Int(i);
-            j.Key("name").Str(Latin1ToUtf8(s.NameText(), false));
+            j.Key("name").Str(s.NameText());
             j.Key("transition").Int(s.Transition);
             j.Key("speed").Int(s.Speed);
             j.Key("hold").Int(s.Hold);
@@ -97,10 +94,7 @@ int Info(const Args& a, const std::string& file) {
                 "hold", "width", "height");
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
-        std::string name = Latin1ToUtf8(s.NameText(), true);
-        // Pad by characters, not bytes.
-        size_t chars = s.NameText().size();
-        name.append(chars < 8 ? 8 - chars : 0, ' ');
+        const std::string name = TableName(s.NameText());
         std::printf("%5d  %s  %2d %-23s %6d %6d %6d %6d\n", i, name.c_str(), s.Transition,
                     TransitionText(s.Transition).c_str(), s.Speed, s.Hold, s.Width, s.Height);
     }
@@ -199,7 +193,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         std::vector<uint8_t> pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
-        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, pixels, props, transparent);
+        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
     }
     lib.SaveToFile(out);
     return kOk;
@@ -226,7 +220,7 @@ void WalkSlides(const std::vector<uint8_t>& bytes, Problems& problems) {
         at += sizeof(slideshelf::TIntroSlideRecord);
         const int64_t size = bmputil::BytesPerLine(rec.Width) * static_cast<int64_t>(rec.Height);
         if (size < 0 || static_cast<uint64_t>(size) > bytes.size() - at) {
-            problems.push_back({{}, i, Latin1ToUtf8(rec.NameText(), false),
+            problems.push_back({{}, i, tk::NameToUtf8(rec.NameText()),
                                 tk::Format("The pixel block of %d x %d needs %lld bytes; %d remain at offset %d",
                                            rec.Width, rec.Height, static_cast<long long>(size),
                                            static_cast<int>(bytes.size() - at), static_cast<int>(at))});
@@ -256,7 +250,7 @@ void Verify(const std::string& file, Problems& problems) {
     const slideshelf::TLibPalette& palette = lib.Palette();
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
-        const std::string name = Latin1ToUtf8(s.NameText(), false);
+        const std::string name = tk::NameToUtf8(s.NameText());
         auto report = [&](const std::string& message) { problems.push_back({{}, i, name, message}); };
         if (s.Transition >= slideshelf::kTransitionCount)
             report(tk::Format("Transition %d is not one of 0 to %d", s.Transition, slideshelf::kTransitionCount - 1));
@@ -293,7 +287,7 @@ void Verify(const std::string& file, Problems& problems) {
     size_t at = sizeof(slideshelf::TIntroLibHeader);
     for (int i = 0; i < lib.SlideCount() && at + 21 <= bytes.size(); ++i) {
         if (bytes[at + 20] > 8)
-            problems.push_back({{}, i, Latin1ToUtf8(lib.Slide(i)->NameText(), false),
+            problems.push_back({{}, i, tk::NameToUtf8(lib.Slide(i)->NameText()),
                                 tk::Format("Name length %d is more than 8", bytes[at + 20])});
         at += sizeof(slideshelf::TIntroSlideRecord) + lib.Slide(i)->Pixels.size();
     }
