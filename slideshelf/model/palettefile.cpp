@@ -246,7 +246,7 @@ std::vector<TRgb> ReadPalette(std::span<const uint8_t> bytes, const std::string&
     if (bytes.size() == 768 || bytes.size() == 772 || Extension(name) == "act") return ReadAct(bytes, name);
     if (Extension(name) == "gpl") FailLine(name, 1, "\"GIMP Palette\" expected");
     if (Extension(name) == "pal") FailLine(name, 1, "\"JASC-PAL\" or a RIFF palette expected");
-    throw tk::Exception(name + ": not a palette file (GIMP, JASC, RIFF or a 768/772-byte colour table)");
+    FailOffset(name, 0, "not a palette file (GIMP, JASC, RIFF or a 768/772-byte colour table)");
 }
 
 std::vector<uint8_t> WritePalette(TPaletteFormat format, const std::vector<TRgb>& colors, const std::string& title) {
