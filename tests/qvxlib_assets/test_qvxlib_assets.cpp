@@ -209,6 +209,21 @@ TEST_F(QvxlibAssets, SdlInfoRoundtripAndExtract) {
     EXPECT_EQ(wav, expect);
 }
 
+TEST_F(QvxlibAssets, SdlVerifyTellsSoundsNoBufferCanHold) {
+    Bytes lib = SdlHeader("SL10", 3);
+    SdlSound(lib, "boom", 0, 0, 7);
+    SdlSound(lib, "tiny", 0, 0, 3);
+    const size_t third = lib.size();
+    SdlSound(lib, "odd", 0, 0, 8);
+    lib[third + 14] = 12;  // bits a sample
+    WriteBytes(P("s.sdl"), lib);
+    Result r = Run({"verify", P("s.sdl")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, P("s.sdl") + ": item 1 \"tiny\": 3 bytes of samples; a sound buffer holds at least 4\n" +
+                         P("s.sdl") + ": item 2 \"odd\": No sound buffer takes this format (tag 1, 1 channels, "
+                                      "11025 Hz, 12 bits, block align 1)\n");
+}
+
 TEST_F(QvxlibAssets, SdlExtractThenCreateReproducesFormatsNamesAndSamples) {
     Bytes lib = SdlHeader("SL10", 2);
     SdlSound(lib, "boom", 0, 0, 7);
