@@ -4,6 +4,7 @@
 // temporary file, fsync, rename), and `openssl dgst -sha256` for hashing.
 // Each command runs as its own process; its peak memory is counted above
 // the same program doing nothing (`qvxlib --help`).
+// Usage: bench_qvxlib [JPEGS=2000] [BITMAP SIDE=8192] [RUNS=5]
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,55 +45,63 @@ bench::ChildResult Run(const std::vector<std::string>& argv, bool quiet = true) 
     });
 }
 
-// Best time of `runs` runs; the peak memory is the largest seen.
-bench::ChildResult Best(int runs, const std::vector<std::string>& argv) {
-    bench::ChildResult best;
-    best.seconds = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        auto r = Run(argv);
-        if (!r.ok) {
-            std::fprintf(stderr, "failed: %s\n", argv[0].c_str());
-            std::exit(1);
-        }
-        best.seconds = std::min(best.seconds, r.seconds);
-        best.peakKiB = std::max(best.peakKiB, r.peakKiB);
-        best.ok = true;
+// One run of a program; exits the bench when it fails.
+bench::ChildResult Once(const std::vector<std::string>& argv) {
+    auto r = Run(argv);
+    if (!r.ok) {
+        std::fprintf(stderr, "failed: %s %s\n", argv[0].c_str(), argv.size() > 1 ? argv[1].c_str() : "");
+        std::exit(1);
     }
-    return best;
+    return r;
 }
 
 // The floor for a loader that saves: the file's bytes read into fresh
 // memory, written to a temporary file beside the target, synced and renamed
 // into place.
-double Floor(int runs, const std::string& in, const std::string& out) {
-    double best = 1e300;
+double FloorOnce(const std::string& in, const std::string& out) {
+    return bench::InChild([&] {
+               int fd = ::open(in.c_str(), O_RDONLY);
+               struct stat st;
+               ::fstat(fd, &st);
+               const size_t size = static_cast<size_t>(st.st_size);
+               std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
+               for (size_t done = 0; done < size;) {
+                   ssize_t n = ::read(fd, bytes.get() + done, size - done);
+                   if (n <= 0) _exit(1);
+                   done += static_cast<size_t>(n);
+               }
+               ::close(fd);
+               const std::string temp = out + ".floor.tmp";
+               int wd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+               for (size_t done = 0; done < size;) {
+                   ssize_t n = ::write(wd, bytes.get() + done, size - done);
+                   if (n <= 0) _exit(1);
+                   done += static_cast<size_t>(n);
+               }
+               ::fsync(wd);
+               ::close(wd);
+               ::rename(temp.c_str(), out.c_str());
+           })
+        .seconds;
+}
+
+// A command and its reference, run in turns so that both meet the same
+// conditions (disk and other load); the best time of each, and the largest
+// peak memory of the command.
+struct Pair {
+    bench::ChildResult command;
+    double reference = 1e300;
+};
+Pair Alternate(int runs, const std::vector<std::string>& command, const std::function<double()>& reference) {
+    Pair p;
+    p.command.seconds = 1e300;
     for (int i = 0; i < runs; ++i) {
-        auto r = bench::InChild([&] {
-            int fd = ::open(in.c_str(), O_RDONLY);
-            struct stat st;
-            ::fstat(fd, &st);
-            const size_t size = static_cast<size_t>(st.st_size);
-            std::unique_ptr<uint8_t[]> bytes(new uint8_t[size]);
-            for (size_t done = 0; done < size;) {
-                ssize_t n = ::read(fd, bytes.get() + done, size - done);
-                if (n <= 0) _exit(1);
-                done += static_cast<size_t>(n);
-            }
-            ::close(fd);
-            const std::string temp = out + ".floor.tmp";
-            int wd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            for (size_t done = 0; done < size;) {
-                ssize_t n = ::write(wd, bytes.get() + done, size - done);
-                if (n <= 0) _exit(1);
-                done += static_cast<size_t>(n);
-            }
-            ::fsync(wd);
-            ::close(wd);
-            ::rename(temp.c_str(), out.c_str());
-        });
-        best = std::min(best, r.seconds);
+        p.reference = std::min(p.reference, reference());
+        const auto r = Once(command);
+        p.command.seconds = std::min(p.command.seconds, r.seconds);
+        p.command.peakKiB = std::max(p.command.peakKiB, r.peakKiB);
     }
-    return best;
+    return p;
 }
 
 std::vector<uint8_t> NoisyJpeg(int targetBytes) {
@@ -161,28 +171,27 @@ int main(int argc, char** argv) {
     const double bmpMiB = double(fs::file_size(bmp)) / (1 << 20);
     std::printf("inputs: .HCL of %d JPEGs, %.1f MiB; %dx%d 8-bit bitmap, %.1f MiB\n", images, hclMiB, side, side,
                 bmpMiB);
-    const long baseKiB = Best(3, {tool, "--help"}).peakKiB;
+    const long baseKiB = Once({tool, "--help"}).peakKiB;
     auto above = [&](const bench::ChildResult& r) { return double(r.peakKiB - baseKiB) / 1024; };
-    const int runs = 3;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
 
     // Warm the page cache so every contender reads from memory.
     Run({"/bin/cat", hcl});
     Run({"/bin/cat", bmp});
 
-    const double rtFloor = Floor(runs, hcl, floorOut);
-    const auto rt = Best(runs, {tool, "roundtrip", hcl, copy});
-    const auto dgst = Best(runs, {"/usr/bin/openssl", "dgst", "-sha256", hcl});
-    const auto info = Best(runs, {tool, "info", hcl, "--json"});
-    const double crlFloor = Floor(runs, bmp, floorOut);
-    const auto create = Best(runs, {tool, "create", "crl", crl, bmp});
+    const Pair rt = Alternate(runs, {tool, "roundtrip", hcl, copy}, [&] { return FloorOnce(hcl, floorOut); });
+    const Pair info = Alternate(runs, {tool, "info", hcl, "--json"},
+                                [&] { return Once({"/usr/bin/openssl", "dgst", "-sha256", hcl}).seconds; });
+    const Pair create = Alternate(runs, {tool, "create", "crl", crl, bmp}, [&] { return FloorOnce(bmp, floorOut); });
 
-    std::printf("roundtrip %.3f s, floor %.3f s; info --json %.3f s, openssl dgst %.3f s; create crl %.3f s, floor %.3f s\n",
-                rt.seconds, rtFloor, info.seconds, dgst.seconds, create.seconds, crlFloor);
-    bench::Report("roundtrip / (read + write + fsync + rename)", rt.seconds / rtFloor, 1.2);
-    bench::Report("roundtrip peak memory / file", above(rt) / hclMiB, 1.15);
-    bench::Report("info --json / openssl dgst -sha256", info.seconds / dgst.seconds, 1.5);
-    bench::Report("create crl / (read bitmap + write + fsync + rename)", create.seconds / crlFloor, 1.3);
-    bench::Report("create crl peak memory / bitmap", above(create) / bmpMiB, 1.2);
+    std::printf("roundtrip %.3f s, floor %.3f s\n", rt.command.seconds, rt.reference);
+    std::printf("info --json %.3f s, openssl dgst -sha256 %.3f s\n", info.command.seconds, info.reference);
+    std::printf("create crl %.3f s, floor %.3f s\n", create.command.seconds, create.reference);
+    bench::Report("roundtrip / (read + write + fsync + rename)", rt.command.seconds / rt.reference, 1.2);
+    bench::Report("roundtrip peak memory / file", above(rt.command) / hclMiB, 1.15);
+    bench::Report("info --json / openssl dgst -sha256", info.command.seconds / info.reference, 1.5);
+    bench::Report("create crl / (read bitmap + write + fsync + rename)", create.command.seconds / create.reference, 1.3);
+    bench::Report("create crl peak memory / bitmap", above(create.command) / bmpMiB, 1.2);
     fs::remove_all(dir);
     return 0;
 }
