@@ -3,12 +3,13 @@
 PRESET ?= default
 APP ?= hueshelf
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
 APP_BIN_hueshelf   = hueshelf/Hueshelf
 APP_BIN_slideshelf = slideshelf/Slideshelf
 APP_BIN_qvxtrace   = tools/qvxtrace/qvxtrace
 
-.PHONY: all deps configure build run test asan bench fuzz clean
+.PHONY: all deps configure build run test asan bench fuzz install clean
 
 all: build
 
@@ -39,8 +40,13 @@ bench:
 
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target fuzzers
 	./scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+# The programs, menu entries, icons and file types, through CMake's install
+# rules: `make install PREFIX=~/.local`, or `make install DESTDIR=/tmp/pkg`.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build/$(PRESET) --prefix "$(PREFIX)"
 
 clean:
 	rm -rf build

@@ -3,8 +3,8 @@
 #   scripts/screenshot.sh hueshelf OUT.png [LIBRARY.HCL]
 #   scripts/screenshot.sh slideshelf OUT.png
 # With a library, Hueshelf is started through the test launcher
-# (tests/hueshelf/screenshot_launcher.cpp), which opens it with File > Load;
-# the editor itself reads no command line. Slideshelf is always started
+# (tests/hueshelf/screenshot_launcher.cpp), which opens it with File > Load
+# with no recent-files entry left behind. Slideshelf is always started
 # through its test launcher (tests/slideshelf/screenshot_launcher.cpp),
 # which builds a small library with the editor's commands and shows a slide. Needs xvfb, xauth and imagemagick
 # (scripts/install-deps.sh). BUILD=build/ci picks another build tree.

@@ -23,10 +23,16 @@ namespace {
 struct ErrorMgr {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
+    int warning = 0;  // the first warning's message code
 };
 
 void OnErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorMgr*>(cinfo->err)->jump, 1); }
-void OnEmitMessage(j_common_ptr, int) {}  // warnings: corrupt data is decoded as far as it goes
+// Warnings: corrupt data is decoded as far as it goes; the first is kept
+// for callers that check data rather than show it.
+void OnEmitMessage(j_common_ptr cinfo, int level) {
+    auto* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+    if (level < 0 && err->warning == 0) err->warning = cinfo->err->msg_code > 0 ? cinfo->err->msg_code : -1;
+}
 void OnOutputMessage(j_common_ptr) {}     // nothing goes to stderr
 
 constexpr int kAllocFailed = -1;
@@ -141,7 +147,9 @@ int ReadHeader(const uint8_t* data, size_t size, HeaderInfo& info) {
     return rc;
 }
 
-QImage Decode(const uint8_t* data, size_t size) {
+QImage Decode(const uint8_t* data, size_t size) { return Decode(data, size, nullptr); }
+
+QImage Decode(const uint8_t* data, size_t size, int* warning) {
     QImage image;
     Job job;
     job.data = data;
@@ -153,6 +161,7 @@ QImage Decode(const uint8_t* data, size_t size) {
     if (rc == kAllocFailed) throw EOutOfMemory(msg::SOutOfMemory);
     if (rc == kTooBig) throw EJPEG(Format(msg::SJPEGError, JERR_IMAGE_TOO_BIG));
     if (rc != 0) throw EJPEG(Format(msg::SJPEGError, rc));
+    if (warning) *warning = job.err.warning;
     return image;
 }
 

@@ -20,6 +20,9 @@ int ReadHeader(const uint8_t* data, size_t size, HeaderInfo& info);
 // error (and for a picture far larger than its data could hold),
 // EOutOfMemory when the image cannot be allocated.
 QImage Decode(const uint8_t* data, size_t size);
+// The same, also giving the message code of libjpeg's first warning (0
+// when there was none): damaged data that still decoded in part.
+QImage Decode(const uint8_t* data, size_t size, int* warning);
 
 // libjpeg's code for "image too big", used by the size guard above.
 int ImageTooBigCode();

@@ -557,6 +557,16 @@ bool TReader::ReadPropValue(TPersistent&, TPropInfo& prop) {
 
 void TReader::ReadProperty(TPersistent& instance) {
     const std::string path = ReadStr();
+    // The entry being read, for the binary hook; nested entries (collection
+    // items) put the outer one back when done.
+    struct Entry {
+        TReader& r;
+        TPersistent* owner;
+        const std::string* path;
+        ~Entry() { r.entryOwner_ = owner, r.entryPath_ = path; }
+    } restore{*this, entryOwner_, entryPath_};
+    entryOwner_ = &instance;
+    entryPath_ = &path;
     try {
         TPersistent* obj = &instance;
         size_t start = 0;
@@ -604,6 +614,7 @@ void TReader::ReadCollection(TCollection& collection) {
         ReadListBegin();
         while (!EndOfList()) ReadProperty(*item);
         ReadListEnd();
+        if (hooks_ && hooks_->ItemRead) hooks_->ItemRead(*item);
     }
     ReadListEnd();
 }
@@ -625,6 +636,16 @@ void TReader::DefineBinaryProperty(const std::string& name, std::function<void(T
     uint32_t len;
     Read(&len, 4);
     if (len > Remaining()) throw EReadError(msg::SReadError);
+    if (hooks_ && hooks_->Binary && entryOwner_ && entryPath_) {
+        // The block is read once into memory, shown to the hook and then
+        // given to the property from there.
+        std::unique_ptr<uint8_t[]> bytes(new uint8_t[len ? len : 1]);
+        Read(bytes.get(), len);
+        hooks_->Binary(*entryOwner_, *entryPath_, bytes.get(), len);
+        TPointerStream block(bytes.get(), len);
+        readData(block);
+        return;
+    }
     TReaderBlockStream block(*this, len);
     readData(block);
     block.Finish();
@@ -686,6 +707,7 @@ void TReader::ReadRootComponent(TComponent& root, bool keepName) {
         ReadStr();  // class name
         std::string name = ReadStr();
         if (!keepName) root.SetName(name);
+        if (hooks_ && hooks_->RootName) hooks_->RootName(name);
         root.BeginLoading();
         loaded_.push_back(&root);
         ReadComponentBody(root);
@@ -757,9 +779,13 @@ void FixupResourceHeader(TStream& stream, int64_t lengthOffset) {
 }
 
 void ReadResourceHeader(TStream& stream) {
-    uint8_t head[3];
-    stream.ReadBuffer(head, 3);
-    if (head[0] != 0xFF || head[1] != 10 || head[2] != 0) throw EFilerError(msg::SInvalidImage);
+    // A file that does not start with 0xFF, 10 is not a resource, however
+    // short it is; one that does and then ends is cut short.
+    uint8_t head[3] = {0, 0, 0};
+    const int64_t got = stream.Read(head, 3);
+    if (got < 2 || head[0] != 0xFF || head[1] != 10) throw EFilerError(msg::SInvalidImage);
+    if (got < 3) throw EReadError(msg::SReadError);
+    if (head[2] != 0) throw EFilerError(msg::SInvalidImage);
     // Name up to its 0 byte, then flags and body length: not checked.
     uint8_t c;
     do {

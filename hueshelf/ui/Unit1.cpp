@@ -1,6 +1,8 @@
 #include "Unit1.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -15,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "Application.h"
+#include "toolkit/names.h"
 #include "toolkit/propstream.h"
 
 using hueshelf::TFileDialogKind;
@@ -158,6 +161,7 @@ void TForm1::CreateMenu() {
     bind(SaveAs1, &TForm1::SaveAs1Click);
     bind(Exit1, &TForm1::Exit1Click);
     bind(Load2, &TForm1::Load2Click);
+    RebuildRecentMenu();
 }
 
 void TForm1::CreateControls() {
@@ -278,8 +282,18 @@ void TForm1::dropEvent(QDropEvent* event) {
     const QStringList files = LocalFiles(event->mimeData());
     if (files.isEmpty()) return;
     event->acceptProposedAction();
-    // In order; a file that fails stops the drop with its message.
-    for (const QString& file : files) AddPictureFile(file.toStdString());
+    Guard([&] {
+        // A library among the files opens (the first of them); otherwise
+        // the pictures are added in order, and one that fails stops the
+        // drop with its message.
+        for (const QString& file : files) {
+            if (file.endsWith(".hcl", Qt::CaseInsensitive) || file.endsWith(".qvx", Qt::CaseInsensitive)) {
+                OpenLibraryFile(file.toStdString());
+                return;
+            }
+        }
+        for (const QString& file : files) AddPictureFile(file.toStdString());
+    });
 }
 
 // ---- Handlers -----------------------------------------------------------------------
@@ -290,13 +304,17 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
-    if (!Modified) return;
-    if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes) {
-        // The user asked to keep the library: if the save dialog is
-        // cancelled (or the save raises), the window stays open.
-        CanClose = false;
-        CanClose = SaveLibrary();
-    }
+    // The user asked to keep the library: if the save dialog is cancelled
+    // (or the save raises), the window stays open.
+    CanClose = false;
+    CanClose = QuerySaveChanges();
+}
+
+bool TForm1::QuerySaveChanges() {
+    if (!Modified) return true;
+    if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes)
+        return SaveLibrary();
+    return true;
 }
 
 void TForm1::New1Click() {
@@ -309,8 +327,10 @@ void TForm1::New1Click() {
 
 void TForm1::Load1Click() {
     if (!OpenDialog1.Execute(this)) return;
-    const std::string fileName = OpenDialog1.FileName;
+    LoadLibraryFile(OpenDialog1.FileName);
+}
 
+void TForm1::LoadLibraryFile(const std::string& fileName) {
     // Read into a fresh library that takes the current one's place only
     // once the file has loaded: a file that fails leaves the library, the
     // list and the current file as they were, so a later Save cannot write
@@ -320,6 +340,9 @@ void TForm1::Load1Click() {
     loaded->Tag = QVXHiColorImagelib1->Tag;
     loaded->DesignLeft = QVXHiColorImagelib1->DesignLeft;
     loaded->DesignTop = QVXHiColorImagelib1->DesignTop;
+    // Named as the library it replaces, so that a failure inside a property
+    // names the library as usual.
+    loaded->SetName(QVXHiColorImagelib1->Name());
     loaded->LoadFromFile(fileName);
 
     const std::string name = QVXHiColorImagelib1->Name();
@@ -332,11 +355,70 @@ void TForm1::Load1Click() {
     if (ListBox1->Count() > 0) {
         ListBox1->SetItemIndex(0);
         ShowItem(0);
-        Edit1->setText(QString::fromStdString(QVXHiColorImagelib1->Images()->Items(0)->Name()));
+        Edit1->setText(tk::NameToText(QVXHiColorImagelib1->Images()->Items(0)->Name()));
     } else {
         Image1->ClearPicture();
     }
     CurrentFile = fileName;
+    OpenDialog1.FileName = fileName;  // offered by the next File > Load
+    Remember(fileName);
+}
+
+void TForm1::OpenLibraryFile(const std::string& fileName) {
+    if (!QuerySaveChanges()) return;
+    LoadLibraryFile(fileName);
+}
+
+void TForm1::OpenCommandLine(const QStringList& arguments) {
+    if (arguments.isEmpty()) return;
+    Guard([&] { LoadLibraryFile(arguments.first().toStdString()); });
+}
+
+// ---- Recent files -------------------------------------------------------------------
+
+QStringList TForm1::RecentFiles() const { return recent_.Files(); }
+
+void TForm1::Remember(const std::string& fileName) {
+    recent_.Add(QString::fromStdString(fileName));
+    RebuildRecentMenu();
+}
+
+void TForm1::RebuildRecentMenu() {
+    // Entries may be rebuilt from inside one of their own handlers.
+    for (QAction* action : recentActions_) {
+        File1->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    if (recentSeparator_) {
+        File1->removeAction(recentSeparator_);
+        recentSeparator_->deleteLater();
+        recentSeparator_ = nullptr;
+    }
+    const QStringList files = recent_.Files();
+    if (files.isEmpty()) return;
+    recentSeparator_ = File1->addSeparator();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString shown = QDir::toNativeSeparators(file);
+        shown.replace('&', "&&");
+        QAction* action = File1->addAction(QString("&%1 %2").arg(i + 1).arg(shown));
+        connect(action, &QAction::triggered, this, [this, file] { Guard([&] { OpenRecentFile(file); }); });
+        recentActions_ << action;
+    }
+}
+
+void TForm1::OpenRecentFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) {
+        recent_.Remove(fileName);
+        RebuildRecentMenu();
+        hueshelf::Dialogs().ShowError(
+            this, QString("%1 no longer exists; it has been removed from the recent files.")
+                      .arg(QDir::toNativeSeparators(fileName))
+                      .toStdString());
+        return;
+    }
+    OpenLibraryFile(fileName.toStdString());
 }
 
 void TForm1::Save1Click() { SaveLibrary(); }
@@ -345,6 +427,7 @@ bool TForm1::SaveLibrary() {
     if (!CurrentFile.empty()) {
         QVXHiColorImagelib1->SaveToFile(CurrentFile);
         Modified = false;
+        Remember(CurrentFile);
         return true;
     }
     if (!SaveDialog1.Execute(this)) return false;
@@ -361,6 +444,7 @@ void TForm1::SaveLibraryAs(const std::string& fileName) {
     QVXHiColorImagelib1->SaveToFile(fileName);
     CurrentFile = fileName;
     Modified = false;
+    Remember(fileName);
 }
 
 void TForm1::Exit1Click() { close(); }
@@ -369,13 +453,14 @@ void TForm1::ListBox1Click() {
     qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     for (int i = 0; i < images->Count(); ++i) {
         const int selected = ListBox1->ItemIndex();
-        if (selected < 0) break;
+        if (selected < 0 || selected >= images->Count()) break;
         // Found by name: with several items of the selected name, the last
-        // of them ends up shown.
-        const QString name = QString::fromStdString(images->Items(i)->Name());
-        if (ListBox1->Item(selected) == name) {
+        // of them ends up shown. The entry shows item `selected`'s name, so
+        // names compare as the bytes they are.
+        const std::string& name = images->Items(i)->Name();
+        if (images->Items(selected)->Name() == name) {
             ShowItem(i);
-            Edit1->setText(name);
+            Edit1->setText(tk::NameToText(name));
         }
     }
 }
@@ -387,7 +472,9 @@ void TForm1::Edit1Change() {
     // Commands that show a name set the edit to the entry's own text; the
     // list then has nothing to redraw.
     if (ListBox1->Item(selected) != text) ListBox1->SetItem(selected, text);
-    QVXHiColorImagelib1->Images()->Items(selected)->SetName(text.toStdString());
+    // Text that still shows the item's name keeps its bytes as stored.
+    qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Items(selected);
+    item->SetName(tk::NameFromText(text, item->Name(), tk::TNameEncoding::Utf8));
     Modified = true;
 }
 
@@ -402,7 +489,7 @@ void TForm1::AddPictureFile(const std::string& fileName) {
     qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
     item->SetImage(picture);
     item->SetName(tk::Format("Image%d", QVXHiColorImagelib1->Count()));
-    ListBox1->Add(QString::fromStdString(item->Name()));
+    ListBox1->Add(tk::NameToText(item->Name()));
     if (ListBox1->ItemIndex() >= 0) {
         ListBox1->SetItemIndex(ListBox1->Count() - 1);
         ShowItem(QVXHiColorImagelib1->Count() - 1);
@@ -437,11 +524,12 @@ void TForm1::SpeedButton2Click() {
 void TForm1::SpeedButton3Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k < 0) return;
-    const std::string name = ListBox1->Item(k).toStdString();
+    // The entry shows item k's name; compared as stored bytes.
+    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    const std::string name = images->Items(k)->Name();
 
     // Every item of that name goes; the others keep their order. Kept items
     // are swapped forward and the tail removed, in one pass.
-    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     int kept = 0;
     for (int i = 0; i < images->Count(); ++i) {
         if (images->Items(i)->Name() == name) continue;
@@ -466,7 +554,7 @@ void TForm1::RebuildList() {
     const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     QStringList names;
     names.reserve(images->Count());
-    for (int i = 0; i < images->Count(); ++i) names << QString::fromStdString(images->Items(i)->Name());
+    for (int i = 0; i < images->Count(); ++i) names << tk::NameToText(images->Items(i)->Name());
     ListBox1->SetItems(names);
 }
 

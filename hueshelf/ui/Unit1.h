@@ -10,6 +10,7 @@
 #include "Controls.h"
 #include "Dialogs.h"
 #include "qvx/hicolor/QVX.h"
+#include "toolkit/recentfiles.h"
 
 class QAction;
 class QFrame;
@@ -71,6 +72,17 @@ public:
     // Adds a picture file as a new image, as Bitmap > Load does with the
     // file chosen in its dialog.
     void AddPictureFile(const std::string& fileName);
+    // Loads a library file as File > Load does with that file chosen.
+    void LoadLibraryFile(const std::string& fileName);
+    // Opens a library dropped on the window or chosen from the recent
+    // files: asks about unsaved changes first, as closing would.
+    void OpenLibraryFile(const std::string& fileName);
+    // "Hueshelf FILE.HCL": `arguments` without the program's own name.
+    void OpenCommandLine(const QStringList& arguments);
+    // The recent library files as the File menu lists them, newest first.
+    QStringList RecentFiles() const;
+    void OpenRecentFile(const QString& fileName);
+    QList<QAction*> RecentActions() const { return recentActions_; }
 
 public slots:
     void FormCreate();
@@ -101,6 +113,10 @@ private:
     void CreateComponents();
     // Save1Click's steps; false when the save dialog was cancelled.
     bool SaveLibrary();
+    // The close question: true when the caller may go on (saved, or "&No").
+    bool QuerySaveChanges();
+    void Remember(const std::string& fileName);  // into the recent files
+    void RebuildRecentMenu();
     void SaveLibraryAs(const std::string& fileName);
     // Exchanges the names and pictures of library items a and b.
     void ExchangeItems(int a, int b);
@@ -108,4 +124,7 @@ private:
 
     std::unique_ptr<tk::TComponent> components_;  // owns QVXHiColorImagelib1
     bool placed_ = false;
+    tk::TRecentFiles recent_{QStringLiteral("hueshelf")};
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
 };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace slideshelf {
 
@@ -65,6 +66,26 @@ QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options)
     return dlg.selectedFiles().first();
 }
 
+QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& chosenFilter) {
+    QFileDialog dlg(parent);
+    Prepare(dlg, options);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    // The default extension follows the chosen filter.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& filter) {
+        const qsizetype dot = filter.indexOf(QStringLiteral("*."));
+        if (dot >= 0) dlg.setDefaultSuffix(filter.mid(dot + 2).section(QRegularExpression(QStringLiteral("[ )]")), 0, 0));
+    });
+    chosenFilter.clear();
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+    // Back to the '|' filter's own description.
+    const QStringList qt = QtNameFilters(options.Filter);
+    const QStringList parts = options.Filter.split('|');
+    const qsizetype index = qt.indexOf(dlg.selectedNameFilter());
+    if (index >= 0 && index * 2 < parts.size()) chosenFilter = parts[index * 2];
+    return dlg.selectedFiles().first();
+}
+
 void TQtDialogs::ShowError(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
 }
@@ -117,6 +138,20 @@ TFileDialogOptions LibrarySaveDialog() {
 
 TFileDialogOptions LibraryOpenDialog() {
     return {"Open Image Library", "Intro Library (*.CRL)|*.CRL|All Files (*.*)|*.*", "*.CRL", "CRL", true};
+}
+
+TFileDialogOptions PaletteOpenDialog() {
+    return {"Import Palette",
+            "Palette Files (*.gpl;*.pal;*.act)|*.gpl;*.pal;*.act|GIMP Palette (*.gpl)|*.gpl|"
+            "JASC or RIFF Palette (*.pal)|*.pal|Adobe Color Table (*.act)|*.act|All Files (*.*)|*.*",
+            "", "", true};
+}
+
+TFileDialogOptions PaletteSaveDialog() {
+    return {"Export Palette",
+            "GIMP Palette (*.gpl)|*.gpl|JASC Palette (*.pal)|*.pal|RIFF Palette (*.pal)|*.pal|"
+            "Adobe Color Table (*.act)|*.act",
+            "", "gpl", false};
 }
 
 }  // namespace slideshelf

@@ -34,6 +34,12 @@ public:
     // Several files in the order the dialog gives them; empty when cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const TFileDialogOptions& options) = 0;
     virtual QString SaveFile(QWidget* parent, const TFileDialogOptions& options) = 0;
+    // The same, also telling which filter entry was chosen (its description,
+    // or "" when the dialog cannot tell).
+    virtual QString SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& chosenFilter) {
+        chosenFilter.clear();
+        return SaveFile(parent, options);
+    }
     // An error message box with one OK button.
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.
@@ -51,6 +57,7 @@ public:
     QString OpenFile(QWidget* parent, const TFileDialogOptions& options) override;
     QStringList OpenFiles(QWidget* parent, const TFileDialogOptions& options) override;
     QString SaveFile(QWidget* parent, const TFileDialogOptions& options) override;
+    QString SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& chosenFilter) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
@@ -81,6 +88,11 @@ private:
 TFileDialogOptions BitmapOpenDialog();   // OpenDialog1
 TFileDialogOptions LibrarySaveDialog();  // SaveDialog1
 TFileDialogOptions LibraryOpenDialog();  // OpenDialog2
+// Palette files of other tools, to import and to export.
+TFileDialogOptions PaletteOpenDialog();
+TFileDialogOptions PaletteSaveDialog();
+// Filter descriptions of PaletteSaveDialog that choose a format of their own.
+inline constexpr const char* kRiffPaletteFilter = "RIFF Palette (*.pal)";
 
 // File names as the file layer takes them (the local 8-bit encoding).
 std::string LocalFileName(const QString& name);

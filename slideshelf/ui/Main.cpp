@@ -3,6 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -22,7 +29,10 @@
 #include "EditLibPal.h"
 #include "Forms.h"
 #include "Rename.h"
+#include "slideshelf/model/palettefile.h"
 #include "toolkit/graphics.h"
+#include "toolkit/names.h"
+#include "toolkit/streams.h"
 
 namespace slideshelf {
 
@@ -73,6 +83,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
     setWindowIcon(Glyph("program"));
     setFont(FormFont());
     resize(506, 374);
+    setAcceptDrops(true);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -111,6 +122,9 @@ void TfrmMain::BuildMenus() {
     mnuAddImage->setEnabled(false);
     mnuRemoveImage = MakeAction(Library1, "mnuRemoveImage", "&Remove Image");
     mnuRemoveImage->setEnabled(false);
+    Library1->addSeparator();
+    mnuImportPal = MakeAction(Library1, "mnuImportPal", "&Import Palette...");
+    mnuExportPal = MakeAction(Library1, "mnuExportPal", "E&xport Palette...");
 
     Bitmap1 = bar->addMenu(QStringLiteral("&Bitmap"));
     Bitmap1->setObjectName(QStringLiteral("Bitmap1"));
@@ -135,6 +149,8 @@ void TfrmMain::BuildMenus() {
     Remove1 = MakeAction(PopupMenu1, "Remove1", "R&ename...");
     PopupMenu1->addSeparator();
     Remove2 = MakeAction(PopupMenu1, "Remove2", "&Remove");
+
+    RebuildRecentMenu();
 }
 
 void TfrmMain::BuildToolBar(QWidget* central) {
@@ -301,6 +317,8 @@ void TfrmMain::Wire() {
     on(mnuAbout, &TfrmMain::mnuAboutClick);
     on(Remove1, &TfrmMain::Remove1Click);
     on(Remove2, &TfrmMain::btnRemoveImageClick);
+    on(mnuImportPal, &TfrmMain::mnuImportPalClick);
+    on(mnuExportPal, &TfrmMain::mnuExportPalClick);
 
     onButton(SpeedButton1, &TfrmMain::mnuNewLibClick);
     onButton(sbOpenLib, &TfrmMain::mnuOpenLibClick);
@@ -425,7 +443,23 @@ void TfrmMain::FillListFromLibrary() {
     for (int i = 0; i < library_.SlideCount(); ++i) {
         const TIntroSlide* s = library_.Slide(i);
         const std::string name = s ? s->NameText() : std::string();
-        Images->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        Images->addItem(tk::NameToText(name));
+    }
+}
+
+void TfrmMain::LibraryOpened() {
+    Images->clear();
+    ClearPanels();
+    mnuEditBmpPal->setEnabled(false);
+    sbBmpPal->setEnabled(false);
+    FillListFromLibrary();
+    // No slide is selected any more: a slide that was shown goes (a
+    // loaded bitmap stays, as after New), and nothing is left to remove.
+    BtnRemoveImage->setEnabled(false);
+    mnuRemoveImage->setEnabled(false);
+    if (!HasBitmap()) {
+        display_ = tk::TBitmap();
+        RepaintPicture();
     }
 }
 
@@ -433,23 +467,110 @@ void TfrmMain::OpenLibrary() {
     // The library asks for the file and reads it; once a file was chosen it
     // was emptied first, so the window follows it, also when reading fails.
     auto follow = [this] {
-        if (!libDialogs_.OpenChosen()) return;
-        Images->clear();
-        ClearPanels();
-        mnuEditBmpPal->setEnabled(false);
-        sbBmpPal->setEnabled(false);
-        FillListFromLibrary();
+        if (libDialogs_.OpenChosen()) LibraryOpened();
     };
+    bool opened = false;
     try {
-        library_.OpenLibrary();
+        opened = library_.OpenLibrary();
     } catch (...) {
         follow();
         throw;
     }
     follow();
+    if (opened) Remember(library_.FileName());
 }
 
-void TfrmMain::SaveLibrary() { library_.SaveLibrary(); }
+void TfrmMain::OpenLibraryFile(const QString& fileName) {
+    TLoadResult result = TLoadResult::Loaded;
+    try {
+        result = library_.LoadFromFile(LocalFileName(fileName));
+    } catch (...) {
+        LibraryOpened();
+        throw;
+    }
+    LibraryOpened();
+    if (result == TLoadResult::InvalidMagic) {
+        dialogs_.ShowError(this, QStringLiteral("Error"), QString::fromLatin1(SInvalidLibrary));
+        return;
+    }
+    Remember(library_.FileName());
+}
+
+// ---- Recent files and drops ---------------------------------------------------------
+
+QStringList TfrmMain::RecentFiles() const { return recent_.Files(); }
+
+void TfrmMain::Remember(const std::string& fileName) {
+    if (fileName.empty()) return;
+    recent_.Add(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    RebuildRecentMenu();
+}
+
+void TfrmMain::RebuildRecentMenu() {
+    // Entries may be rebuilt from inside one of their own handlers.
+    for (QAction* a : recentActions_) {
+        File1->removeAction(a);
+        a->deleteLater();
+    }
+    recentActions_.clear();
+    if (recentSeparator_) {
+        File1->removeAction(recentSeparator_);
+        recentSeparator_->deleteLater();
+        recentSeparator_ = nullptr;
+    }
+    const QStringList files = recent_.Files();
+    if (files.isEmpty()) return;
+    recentSeparator_ = File1->addSeparator();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString shown = QDir::toNativeSeparators(file);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = File1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        a->setData(file);
+        connect(a, &QAction::triggered, this, Guarded([this, file] { OpenRecentFile(file); }));
+        recentActions_ << a;
+    }
+}
+
+void TfrmMain::OpenRecentFile(const QString& fileName) {
+    if (!QFileInfo::exists(fileName)) {
+        recent_.Remove(fileName);
+        RebuildRecentMenu();
+        dialogs_.ShowError(this, QStringLiteral("Error"),
+                           QStringLiteral("%1 no longer exists; it has been removed from the recent files.")
+                               .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    OpenLibraryFile(fileName);
+}
+
+namespace {
+
+// The first intro library among dropped files, or "".
+QString DroppedLibrary(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return QString();
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".crl"), Qt::CaseInsensitive))
+            return url.toLocalFile();
+    return QString();
+}
+
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedLibrary(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    const QString file = DroppedLibrary(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    RunGuarded([this, file] { OpenLibraryFile(file); });
+}
+
+void TfrmMain::SaveLibrary() {
+    if (library_.SaveLibrary()) Remember(library_.FileName());
+}
 
 void TfrmMain::mnuNewLibClick() {
     ResetLibrary();
@@ -473,7 +594,10 @@ void TfrmMain::mnuSaveLibAsClick() {
         if (library_.FileName().empty()) library_.SetFileName(previous);
         throw;
     }
-    if (!saved) library_.SetFileName(previous);
+    if (!saved)
+        library_.SetFileName(previous);
+    else
+        Remember(library_.FileName());
 }
 
 void TfrmMain::Exit1Click() {
@@ -494,6 +618,7 @@ void TfrmMain::DiscardBitmap() {
     pixels_.clear();
     pixels_.shrink_to_fit();
     pixelSize_ = 0;
+    bitmapFile_.clear();
     display_ = tk::TBitmap();
     transIndex_ = 0;
     transEnabled_ = false;
@@ -574,12 +699,15 @@ void TfrmMain::Remove1Click() {
     }
     frmRename_->Edit1->setText(Images->item(index)->text());
     if (dialogs_.Execute(*frmRename_) != QDialog::Accepted) return;
-    // Names are one byte a character; the list shows what is stored.
-    const QByteArray bytes = frmRename_->Edit1->text().left(8).toLatin1();
-    library_.RenameSlide(index, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+    // New names are one byte a character; a name left as it was keeps its
+    // bytes. The list shows what is stored.
+    const TIntroSlide* before = library_.Slide(index);
+    const std::string bytes = tk::NameFromText(frmRename_->Edit1->text().left(8),
+                                               before ? before->NameText() : std::string(), tk::TNameEncoding::Latin1);
+    library_.RenameSlide(index, bytes);
     const TIntroSlide* slide = library_.Slide(index);
-    const std::string stored = slide ? slide->NameText() : std::string(bytes.constData());
-    Images->item(index)->setText(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    const std::string stored = slide ? slide->NameText() : bytes;
+    Images->item(index)->setText(tk::NameToText(stored));
     Images->SetItemIndex(index);
 }
 
@@ -621,6 +749,7 @@ void TfrmMain::ReadBitmap(const QString& file) {
     pixelSize_ = static_cast<uint32_t>(pixelSize);
     bitmapInfoSize_ = static_cast<uint32_t>(infoSize);
     bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
+    bitmapFile_ = file;
 }
 
 void TfrmMain::mnuOpenBitmapClick() {
@@ -653,7 +782,9 @@ void TfrmMain::mnuAddImageClick() {
 
 void TfrmMain::AddCurrentImage() {
     if (!bitmapInfo_) return;
-    const std::string name = SlideNameFromPath(PanelText(2).toStdString());
+    // Named from the bitmap's own file: New and Open Library clear the
+    // status panel that shows it, but the bitmap stays loaded.
+    const std::string name = SlideNameFromPath(bitmapFile_.toStdString());
     TSlideProps props;
     props.Transition = curTransition_;
     props.Speed = curSpeed_;
@@ -673,7 +804,7 @@ void TfrmMain::AddCurrentImage() {
         throw;
     }
     const std::string stored = library_.Slide(index)->NameText();
-    Images->addItem(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    Images->addItem(tk::NameToText(stored));
     ProgressBar1->setValue(0);
     BtnRemoveImage->setEnabled(true);
     Images->SetItemIndex(index);
@@ -721,6 +852,41 @@ void TfrmMain::mnuEditBmpPalClick() {
     bmputil::PaletteToColorTable(dlg.Palette, *bitmapInfo_);
     bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
     RepaintPicture();
+}
+
+void TfrmMain::mnuImportPalClick() {
+    const QString file = dialogs_.OpenFile(this, PaletteOpenDialog());
+    if (file.isEmpty()) return;
+    // The whole file is read and checked before anything changes.
+    const std::vector<TRgb> colors = ReadPalette(tk::ReadFileBytes(LocalFileName(file)), file.toStdString());
+    if (library_.SlideCount() > 0 &&
+        !dialogs_.Confirm(this, QStringLiteral("Confirm"),
+                          QStringLiteral("The slides keep their colour indices and will show the imported "
+                                         "colours. Replace the library palette?")))
+        return;
+    ApplyColors(library_.Palette(), colors);
+    // A slide on show takes its new colours at once.
+    if (!HasBitmap() && !display_.Empty() && Images->ItemIndex() >= 0) ShowSlide(Images->ItemIndex());
+}
+
+void TfrmMain::mnuExportPalClick() {
+    QString filter;
+    const QString file = dialogs_.SaveFile(this, PaletteSaveDialog(), filter);
+    if (file.isEmpty()) return;
+    // The extension tells the format; the RIFF filter makes a .pal RIFF,
+    // and a name without a known extension takes its filter's format.
+    std::optional<TPaletteFormat> format = PaletteFormatFromExtension(file.toStdString());
+    if (filter == QLatin1String(kRiffPaletteFilter) && (!format || *format == TPaletteFormat::Jasc))
+        format = TPaletteFormat::Riff;
+    if (!format) {
+        if (filter.startsWith(QLatin1String("JASC")))
+            format = TPaletteFormat::Jasc;
+        else if (filter.startsWith(QLatin1String("Adobe")))
+            format = TPaletteFormat::Act;
+        else
+            format = TPaletteFormat::Gpl;
+    }
+    ExportPaletteFile(library_.Palette(), LocalFileName(file), format);
 }
 
 void TfrmMain::BlackPalette1Click() {

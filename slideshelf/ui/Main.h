@@ -12,6 +12,7 @@
 #include "bmputil/bmputil.h"
 #include "slideshelf/model/introlib.h"
 #include "toolkit/picture.h"
+#include "toolkit/recentfiles.h"
 
 class QAction;
 class QComboBox;
@@ -97,6 +98,8 @@ public:
     QAction* BlackPalette1;
     QAction* mnuAddImage;
     QAction* mnuRemoveImage;
+    QAction* mnuImportPal;  // below a separator, after the items above
+    QAction* mnuExportPal;
     QMenu* Bitmap1;
     QAction* mnuOpenBitmap;
     QAction* BatchAdd1;
@@ -134,6 +137,16 @@ public:
     void ViewPalette1Click();
     void mnuEditBmpPalClick();
     void BlackPalette1Click();
+    void mnuImportPalClick();
+    void mnuExportPalClick();
+
+    // Opens a library file as "&Open Library..." does with that file chosen
+    // (from the command line, a drop or the recent files).
+    void OpenLibraryFile(const QString& fileName);
+    // The recent library files as the File menu lists them, newest first.
+    QStringList RecentFiles() const;
+    void OpenRecentFile(const QString& fileName);
+    QList<QAction*> RecentActions() const { return recentActions_; }
 
     // ---- Internal operations ----
     void ResetLibrary();
@@ -147,6 +160,8 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
@@ -162,6 +177,9 @@ private:
     void FillListFromLibrary();
     void EnableBitmapCommands(bool add, bool palette);
     void RepaintPicture();
+    void LibraryOpened();  // the window follows a library that was just read
+    void Remember(const std::string& fileName);  // into the recent files
+    void RebuildRecentMenu();
 
     IDialogs& dialogs_;
     TLibraryDialogs libDialogs_;
@@ -171,6 +189,7 @@ private:
     std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;
     uint32_t bitmapInfoSize_ = 0;
     std::vector<uint8_t> pixels_;
+    QString bitmapFile_;  // the current bitmap's file; slides added from it are named after it
     uint32_t pixelSize_ = 0;
     uint8_t transIndex_ = 0;
     bool transEnabled_ = false;
@@ -180,6 +199,9 @@ private:
     int32_t curHold_ = 0;
     tk::TBitmap display_;
     bool placed_ = false;
+    tk::TRecentFiles recent_{QStringLiteral("slideshelf")};
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
 };
 
 }  // namespace slideshelf

@@ -23,4 +23,9 @@ std::unique_ptr<TProgram> StartProgram(IDialogs& dialogs) {
     return program;
 }
 
+void OpenCommandLine(TProgram& program, const QStringList& arguments) {
+    if (arguments.isEmpty()) return;
+    RunGuarded([&] { program.frmMain->OpenLibraryFile(arguments.first()); });
+}
+
 }  // namespace slideshelf

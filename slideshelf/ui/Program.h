@@ -3,6 +3,7 @@
 // whole run. The palette dialogs and the about box are made for each use.
 #pragma once
 
+#include <QStringList>
 #include <memory>
 
 namespace slideshelf {
@@ -22,5 +23,9 @@ inline constexpr const char* kApplicationTitle = "QVX Intro Screens Library Edit
 // Needs the application object. `dialogs` answers every dialog the program
 // opens and shows its error messages; it must outlive the program.
 std::unique_ptr<TProgram> StartProgram(IDialogs& dialogs);
+
+// "Slideshelf FILE.CRL": opens the file as "&Open Library..." would, errors
+// shown the same way. `arguments` come without the program's own name.
+void OpenCommandLine(TProgram& program, const QStringList& arguments);
 
 }  // namespace slideshelf

@@ -64,6 +64,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
+        // Recent files go to the test's own folder, not the user's settings.
+        tk::TRecentFiles::SetStorageFile(QString::fromStdString(Path("recent.ini")));
         hueshelf::SetDialogs(&dialogs);
         form = std::make_unique<TForm1>();
         form->show();
@@ -73,6 +75,7 @@ protected:
     void TearDown() override {
         form.reset();
         hueshelf::SetDialogs(nullptr);
+        tk::TRecentFiles::SetStorageFile(QString());
         EXPECT_TRUE(dialogs.fileAnswers.empty()) << "file dialog answers left over";
         EXPECT_TRUE(dialogs.questionAnswers.empty()) << "question answers left over";
     }

@@ -2,7 +2,7 @@
 // through File > Load and every other file added through Bitmap > Load, the
 // dialogs answered from the command line; `--save-as PATH` then runs
 // File > Save As, and `--quit` ends the program once the steps are done.
-// The editor itself reads no command line.
+#include <QTemporaryDir>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -10,6 +10,7 @@
 #include "hueshelf/ui/Application.h"
 #include "hueshelf/ui/Dialogs.h"
 #include "hueshelf/ui/Unit1.h"
+#include "toolkit/recentfiles.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ bool IsLibrary(const std::string& name) {
 
 int main(int argc, char** argv) {
     hueshelf::THueshelfApplication app(argc, argv);
+    // Screenshots leave the user's recent files alone.
+    QTemporaryDir settings;
+    tk::TRecentFiles::SetStorageFile(settings.filePath("recent.ini"));
     PreparedDialogs dialogs;
     hueshelf::SetDialogs(&dialogs);
     TForm1 form;

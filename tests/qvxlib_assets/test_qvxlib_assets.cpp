@@ -160,6 +160,19 @@ TEST_F(QvxlibAssets, BadLibrariesFailWithTheLibraryMessage) {
     EXPECT_EQ(r.LastErrorLine(), "Not a valid Sound Library File");
 }
 
+TEST_F(QvxlibAssets, ImlVerifyNamesTheImageWhosePixelsAreCutShort) {
+    WriteBytes(P("good.iml"), ThreeImages());
+    Result r = Run({"verify", P("good.iml")});
+    EXPECT_EQ(r.status, 0) << r.out;
+    Bytes cut = ThreeImages();
+    cut.resize(cut.size() - 5);
+    WriteBytes(P("cut.iml"), cut);
+    r = Run({"verify", P("cut.iml")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, P("cut.iml") + ": item 2 \"eight-wide\": The pixel block of 8 x 4 needs 32 bytes; 27 remain at "
+                                    "offset " + std::to_string(cut.size() - 27) + "\n");
+}
+
 // ---- sdl ----------------------------------------------------------------------
 
 TEST_F(QvxlibAssets, SdlInfoRoundtripAndExtract) {
@@ -194,6 +207,21 @@ TEST_F(QvxlibAssets, SdlInfoRoundtripAndExtract) {
     expect.push_back(0);  // odd data chunks are padded
     expect[4] += 1;
     EXPECT_EQ(wav, expect);
+}
+
+TEST_F(QvxlibAssets, SdlVerifyTellsSoundsNoBufferCanHold) {
+    Bytes lib = SdlHeader("SL10", 3);
+    SdlSound(lib, "boom", 0, 0, 7);
+    SdlSound(lib, "tiny", 0, 0, 3);
+    const size_t third = lib.size();
+    SdlSound(lib, "odd", 0, 0, 8);
+    lib[third + 14] = 12;  // bits a sample
+    WriteBytes(P("s.sdl"), lib);
+    Result r = Run({"verify", P("s.sdl")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, P("s.sdl") + ": item 1 \"tiny\": 3 bytes of samples; a sound buffer holds at least 4\n" +
+                         P("s.sdl") + ": item 2 \"odd\": No sound buffer takes this format (tag 1, 1 channels, "
+                                      "11025 Hz, 12 bits, block align 1)\n");
 }
 
 TEST_F(QvxlibAssets, SdlExtractThenCreateReproducesFormatsNamesAndSamples) {
@@ -281,6 +309,21 @@ TEST_F(QvxlibAssets, MapExtractThenCreateReproducesTheLibrary) {
     Result r = Run({"create", "map", P("b.map"), P("out/000_level-one.bin"), P("out/001_empty.bin")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadBytes(P("b.map")), TwoMaps());
+}
+
+TEST_F(QvxlibAssets, MapNamesThatAreNotUtf8SurviveExtractAndCreate) {
+    Bytes lib = MapHeader("ML01", 1);
+    MapEntry(lib, "B\xE4ume", 1, 1, 0);
+    MapEntry(lib, "B\xC3\xA4ume", 1, 1, 0);
+    WriteBytes(P("names.map"), lib);
+    ASSERT_EQ(Run({"extract", P("names.map"), P("names"), "--kind", "map"}).status, 0);
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(runtool::ReadText(P("names/000_B_ume.json"))))
+                  .object()["name"]
+                  .toString(),
+              QString::fromUtf8("B\u00e4ume"));
+    Result r = Run({"create", "map", P("again.map"), P("names/000_B_ume.bin"), P("names/001_B__ume.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(P("again.map")), lib);
 }
 
 TEST_F(QvxlibAssets, MapCreateFromOptions) {

@@ -278,3 +278,70 @@ TEST_F(Qvxlib, ExtractedBitmapsRebuildTheSameSlides) {
     for (int i = 0; i < original.SlideCount(); ++i)
         EXPECT_EQ(rebuilt.Slide(i)->Pixels, original.Slide(i)->Pixels);
 }
+
+TEST_F(Qvxlib, PalettesGoOutAndComeBackAndStartNewLibraries) {
+    auto files = Bitmaps();
+    ASSERT_EQ(Qvx({"create", "crl", P("a.crl"), files[0], files[1]}).code, 0);
+    TIntroLibrary original;
+    original.LoadFromFile(P("a.crl"));
+
+    // Exported, edited elsewhere (entry 12 recoloured), imported in place
+    // of the old palette: the slides stay, the palette is the file's.
+    Outcome r = Qvx({"palette", "export", P("a.crl"), P("a.gpl")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string text = Slurp(dir_ / "a.gpl");
+    const std::string from = "\tIndex 12\n", to = "1 2 3\tIndex 12\n";
+    const size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(text.rfind('\n', at) + 1, at + from.size() - text.rfind('\n', at) - 1, to);
+    Write("edited.gpl", std::vector<uint8_t>(text.begin(), text.end()));
+    ASSERT_EQ(Qvx({"palette", "import", P("a.crl"), P("edited.gpl"), P("b.crl")}).code, 0);
+    TIntroLibrary edited;
+    edited.LoadFromFile(P("b.crl"));
+    EXPECT_EQ(edited.SlideCount(), 2);
+    EXPECT_EQ(edited.Palette()[12], (TLibPalEntry{1, 2, 3, 1}));
+    EXPECT_EQ(edited.Slide(1)->Pixels, original.Slide(1)->Pixels);
+
+    // A bad palette file changes nothing and says where it went wrong.
+    Write("bad.pal", {'J', 'A', 'S', 'C', '-', 'P', 'A', 'L', '\n', '0', '1', '0', '0', '\n', 'x', '\n'});
+    const auto before = Bytes("a.crl");
+    r = Qvx({"palette", "import", P("a.crl"), P("bad.pal")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(P("bad.pal") + ": line 3: "), std::string::npos) << r.err;
+    EXPECT_EQ(Bytes("a.crl"), before);
+
+    // A new library starts from a palette file instead of the system colours.
+    ASSERT_EQ(Qvx({"create", "crl", P("c.crl"), files[2], "--palette", P("edited.gpl")}).code, 0);
+    TIntroLibrary started;
+    started.LoadFromFile(P("c.crl"));
+    EXPECT_EQ(started.Palette()[12], (TLibPalEntry{1, 2, 3, 1}));
+    EXPECT_EQ(started.SlideCount(), 1);
+}
+
+TEST_F(Qvxlib, VerifyNamesTheSlideWhereAFileBreaks) {
+    auto files = Bitmaps();
+    ASSERT_EQ(Qvx({"create", "crl", P("good.crl"), files[0], files[1]}).code, 0);
+    Outcome r = Qvx({"verify", P("good.crl")});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+
+    // The second slide's pixel block cut short, and a pixel of the first
+    // slide pointed at a free palette entry.
+    auto bytes = Bytes("good.crl");
+    bytes.resize(bytes.size() - 3);
+    bytes[1036 + 32] = 100;
+    Write("broken.crl", bytes);
+    r = Qvx({"verify", P("good.crl"), P("broken.crl")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, P("broken.crl") + ": item 0 \"SUNSET01\": 1 pixels use free palette entries (the first: 100)\n" +
+                         P("broken.crl") + ": item 1 \"title.sc\": The pixel block of 8 x 5 needs 40 bytes; 37 remain "
+                                           "at offset " + std::to_string(bytes.size() - 37) + "\n");
+
+    r = Qvx({"verify", "--json", P("broken.crl")});
+    EXPECT_EQ(r.code, 1);
+    QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).array();
+    ASSERT_EQ(list.size(), 2) << r.out;
+    EXPECT_EQ(list[1].toObject()["index"].toInt(), 1);
+    EXPECT_EQ(list[1].toObject()["name"].toString(), "title.sc");
+    EXPECT_EQ(list[1].toObject()["file"].toString().toStdString(), P("broken.crl"));
+}

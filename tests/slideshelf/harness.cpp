@@ -13,6 +13,7 @@
 #include <random>
 
 #include "slideshelf/ui/Controls.h"
+#include "toolkit/recentfiles.h"
 #include "toolkit/streams.h"
 
 namespace sstest {
@@ -43,6 +44,15 @@ QStringList TScriptedDialogs::OpenFiles(QWidget*, const TFileDialogOptions& opti
 QString TScriptedDialogs::SaveFile(QWidget*, const TFileDialogOptions& options) {
     FileDialogs.push_back(options);
     return Pop(SaveAnswers, "save dialog").value_or(QString());
+}
+
+QString TScriptedDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& filter) {
+    filter.clear();
+    if (!SaveFilterAnswers.empty()) {
+        filter = SaveFilterAnswers.front();
+        SaveFilterAnswers.pop_front();
+    }
+    return SaveFile(parent, options);
 }
 
 void TScriptedDialogs::ShowError(QWidget*, const QString& caption, const QString& text) {
@@ -92,6 +102,8 @@ testbmp::BmpSpec RandomBitmap(int width, int height, int colours, unsigned seed)
 }
 
 TEditor::TEditor() {
+    // Recent files go to the test's own folder, not the user's settings.
+    tk::TRecentFiles::SetStorageFile(Path(QStringLiteral("recent.ini")));
     program_ = slideshelf::StartProgram(Dialogs);
     Main().show();
     QApplication::setActiveWindow(&Main());
@@ -101,6 +113,7 @@ TEditor::TEditor() {
 TEditor::~TEditor() {
     program_.reset();
     QApplication::processEvents();
+    tk::TRecentFiles::SetStorageFile(QString());
 }
 
 QString TEditor::Path(const QString& name) const { return dir_.filePath(name); }

@@ -26,6 +26,7 @@ public:
     std::deque<QString> OpenAnswers;          // OpenFile: "" cancels
     std::deque<QStringList> OpenManyAnswers;  // OpenFiles: {} cancels
     std::deque<QString> SaveAnswers;          // SaveFile: "" cancels
+    std::deque<QString> SaveFilterAnswers;    // the filter chosen with a save answer ("" when none queued)
     std::deque<bool> ConfirmAnswers;
     std::deque<std::optional<QColor>> ColorAnswers;
     // Each runs one modal window: drives it and returns its result.
@@ -40,6 +41,7 @@ public:
     QString OpenFile(QWidget*, const slideshelf::TFileDialogOptions& options) override;
     QStringList OpenFiles(QWidget*, const slideshelf::TFileDialogOptions& options) override;
     QString SaveFile(QWidget*, const slideshelf::TFileDialogOptions& options) override;
+    QString SaveFile(QWidget* parent, const slideshelf::TFileDialogOptions& options, QString& filter) override;
     void ShowError(QWidget*, const QString& caption, const QString& text) override;
     bool Confirm(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override;
@@ -66,6 +68,7 @@ public:
 
     slideshelf::TfrmMain& Main() { return *program_->frmMain; }
     slideshelf::TfrmRename& Rename() { return *program_->frmRename; }
+    slideshelf::TProgram& Program() { return *program_; }
     TScriptedDialogs Dialogs;
 
     // Files in a folder of the test's own.

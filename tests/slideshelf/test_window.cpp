@@ -170,7 +170,8 @@ TEST(Window, MenusHoldEveryItemWithItsStartingState) {
                {{"&New Library..."}, {"-"}, {"&Open Library..."}, {"&Save Library"}, {"Save Library &As..."}, {"-"},
                 {"E&xit"}});
     ExpectMenu(f.Library1, "&Library",
-               {{"&Edit Palette..."}, {"Black Palette"}, {"-"}, {"&Add Image", false}, {"&Remove Image", false}});
+               {{"&Edit Palette..."}, {"Black Palette"}, {"-"}, {"&Add Image", false}, {"&Remove Image", false},
+                {"-"}, {"&Import Palette..."}, {"E&xport Palette..."}});
     ExpectMenu(f.Bitmap1, "&Bitmap", {{"&Open..."}, {"&Batch Add..."}, {"-"}, {"&Edit Palette...", false}});
     ExpectMenu(f.Options1, "&Options", {{"&Stretch Image", true, true}});
     ExpectMenu(f.Help1, "&Help", {{"&About..."}});

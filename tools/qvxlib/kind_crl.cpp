@@ -8,6 +8,9 @@
 #include "bmputil/bmputil.h"
 #include "qvxlib.h"
 #include "slideshelf/model/introlib.h"
+#include "slideshelf/model/palettefile.h"
+#include "toolkit/names.h"
+#include "toolkit/picture.h"
 #include "toolkit/streams.h"
 
 namespace qvxlib {
@@ -16,18 +19,14 @@ namespace {
 using slideshelf::TIntroLibrary;
 using slideshelf::TIntroSlide;
 
-// Slide names are one byte a character (Latin-1); shown as UTF-8.
-std::string Latin1ToUtf8(const std::string& s, bool forTable) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += (forTable && c < 0x20) ? '?' : static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+// A slide name for the table: as names are shown everywhere, with control
+// characters as '?', padded to 8 characters.
+std::string TableName(const std::string& bytes) {
+    QString text = tk::NameToText(bytes);
+    for (QChar& c : text)
+        if (c.unicode() < 0x20) c = QLatin1Char('?');
+    if (text.size() < 8) text += QString(8 - text.size(), QLatin1Char(' '));
+    return text.toStdString();
 }
 
 void Load(TIntroLibrary& lib, const std::string& file) {
@@ -71,7 +70,7 @@ int Info(const Args& a, const std::string& file) {
             const TIntroSlide& s = *lib.Slide(i);
             j.BeginObject();
             j.Key("index").Int(i);
-            j.Key("name").Str(Latin1ToUtf8(s.NameText(), false));
+            j.Key("name").Str(s.NameText());
             j.Key("transition").Int(s.Transition);
             j.Key("speed").Int(s.Speed);
             j.Key("hold").Int(s.Hold);
@@ -95,10 +94,7 @@ int Info(const Args& a, const std::string& file) {
                 "hold", "width", "height");
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
-        std::string name = Latin1ToUtf8(s.NameText(), true);
-        // Pad by characters, not bytes.
-        size_t chars = s.NameText().size();
-        name.append(chars < 8 ? 8 - chars : 0, ' ');
+        const std::string name = TableName(s.NameText());
         std::printf("%5d  %s  %2d %-23s %6d %6d %6d %6d\n", i, name.c_str(), s.Transition,
                     TransitionText(s.Transition).c_str(), s.Speed, s.Hold, s.Width, s.Height);
     }
@@ -186,15 +182,115 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         a.Flag("batch") ? std::optional<uint8_t>(0) : std::nullopt;
 
     TIntroLibrary lib;
+    // A palette file replaces the system colours the library starts with;
+    // entry 0 stays the transparent slot the matcher never takes.
+    if (auto palette = a.Option("palette")) {
+        slideshelf::ImportPaletteFile(lib.Palette(), *palette);
+        lib.Palette()[0].Used = 1;
+    }
     for (const std::string& file : inputs) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
         std::vector<uint8_t> pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
-        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, pixels, props, transparent);
+        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
     }
     lib.SaveToFile(out);
     return kOk;
+}
+
+// Walks the file's slide records as stored, to name the slide where the
+// file breaks off (the library's reader only tells that it did).
+void WalkSlides(const std::vector<uint8_t>& bytes, Problems& problems) {
+    const size_t headerSize = sizeof(slideshelf::TIntroLibHeader);
+    if (bytes.size() < headerSize) return;  // the library's own message says it
+    int32_t count = 0;
+    std::memcpy(&count, &bytes[4], 4);
+    if (count < 0) problems.push_back({{}, -1, {}, tk::Format("Negative slide count %d", count)});
+    size_t at = headerSize;
+    for (int32_t i = 0; i < count; ++i) {
+        slideshelf::TIntroSlide rec;
+        if (bytes.size() - at < sizeof(slideshelf::TIntroSlideRecord)) {
+            problems.push_back({{}, i, {},
+                                tk::Format("The file ends in the slide's record (offset %d); the header promises %d slides",
+                                           static_cast<int>(at), count)});
+            return;
+        }
+        std::memcpy(static_cast<slideshelf::TIntroSlideRecord*>(&rec), &bytes[at], sizeof(slideshelf::TIntroSlideRecord));
+        at += sizeof(slideshelf::TIntroSlideRecord);
+        const int64_t size = bmputil::BytesPerLine(rec.Width) * static_cast<int64_t>(rec.Height);
+        if (size < 0 || static_cast<uint64_t>(size) > bytes.size() - at) {
+            problems.push_back({{}, i, tk::NameToUtf8(rec.NameText()),
+                                tk::Format("The pixel block of %d x %d needs %lld bytes; %d remain at offset %d",
+                                           rec.Width, rec.Height, static_cast<long long>(size),
+                                           static_cast<int>(bytes.size() - at), static_cast<int>(at))});
+            return;
+        }
+        at += static_cast<size_t>(size);
+    }
+    if (at < bytes.size())
+        problems.push_back({{}, -1, {},
+                            tk::Format("%d bytes follow the last of the %d slides", static_cast<int>(bytes.size() - at),
+                                       count)});
+}
+
+void Verify(const std::string& file, Problems& problems) {
+    const std::vector<uint8_t> bytes = tk::ReadFileBytes(file);
+    const size_t before = problems.size();
+    WalkSlides(bytes, problems);
+    const bool walkFound = problems.size() > before;
+
+    TIntroLibrary lib;
+    try {
+        Load(lib, file);
+    } catch (const tk::Exception& e) {
+        // Said already, with the slide, when the walk found where it breaks.
+        if (!walkFound) problems.push_back({{}, -1, {}, e.Message()});
+    }
+    const slideshelf::TLibPalette& palette = lib.Palette();
+    for (int i = 0; i < lib.SlideCount(); ++i) {
+        const TIntroSlide& s = *lib.Slide(i);
+        const std::string name = tk::NameToUtf8(s.NameText());
+        auto report = [&](const std::string& message) { problems.push_back({{}, i, name, message}); };
+        if (s.Transition >= slideshelf::kTransitionCount)
+            report(tk::Format("Transition %d is not one of 0 to %d", s.Transition, slideshelf::kTransitionCount - 1));
+        if (s.Width <= 0 || s.Height <= 0) {
+            report(tk::Format("No pixels (width %d, height %d)", s.Width, s.Height));
+            continue;
+        }
+        // Every pixel must name a palette entry in use; a free entry has no
+        // colour of its own and the next added slide may take it.
+        const int64_t stride = bmputil::BytesPerLine(s.Width);
+        int freeIndex = -1, freeCount = 0;
+        for (int32_t y = 0; y < s.Height; ++y) {
+            const uint8_t* row = s.Pixels.data() + stride * y;
+            for (int32_t x = 0; x < s.Width; ++x) {
+                if (row[x] != 0 && !palette[row[x]].Used) {
+                    if (freeIndex < 0) freeIndex = row[x];
+                    ++freeCount;
+                }
+            }
+        }
+        if (freeCount > 0)
+            report(tk::Format("%d pixels use free palette entries (the first: %d)", freeCount, freeIndex));
+        try {
+            tk::TBitmap shown;
+            bmputil::AssignDIB(shown, *slideshelf::SlideBitmapInfo(s, palette), s.Pixels);
+            if (shown.Width() != s.Width || shown.Height() != s.Height)
+                report(tk::Format("Decodes to %d x %d instead of %d x %d", shown.Width(), shown.Height(), s.Width,
+                                  s.Height));
+        } catch (const tk::Exception& e) {
+            report(e.Message());
+        }
+    }
+    // A slide record whose name length is over 8 was cut on reading.
+    size_t at = sizeof(slideshelf::TIntroLibHeader);
+    for (int i = 0; i < lib.SlideCount() && at + 21 <= bytes.size(); ++i) {
+        if (bytes[at + 20] > 8)
+            problems.push_back({{}, i, tk::NameToUtf8(lib.Slide(i)->NameText()),
+                                tk::Format("Name length %d is more than 8", bytes[at + 20])});
+        at += sizeof(slideshelf::TIntroSlideRecord) + lib.Slide(i)->Pixels.size();
+    }
 }
 
 const bool registered = RegisterKind(KindHandler{
@@ -205,7 +301,8 @@ const bool registered = RegisterKind(KindHandler{
     Roundtrip,
     Extract,
     Create,
-    "create crl OUT BITMAP... [--transition N|NAME] [--speed N] [--hold N] [--batch]",
+    "create crl OUT BITMAP... [--transition N|NAME] [--speed N] [--hold N] [--batch] [--palette IN.{gpl,pal,act}]",
+    Verify,
 });
 
 }  // namespace

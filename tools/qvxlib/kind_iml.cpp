@@ -2,10 +2,14 @@
 // .bmp files with the library palette.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "bmputil/bmputil.h"
 #include "kind_assets.h"
+#include "toolkit/names.h"
 #include "qvx/assets/QVXILib.h"
+#include "toolkit/picture.h"
 
 namespace qvxlib {
 namespace {
@@ -52,7 +56,7 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TImgHdr h;
         lib.GetImageHeader(i, h);
-        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, qvx::ImageName(h).c_str(), h.Width, h.Height, Sha(h).c_str());
+        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, tk::NameToUtf8(qvx::ImageName(h)).c_str(), h.Width, h.Height, Sha(h).c_str());
     }
     return kOk;
 }
@@ -166,6 +170,66 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     return kOk;
 }
 
+// Walks the stored image entries: each image's size against the pixel
+// block that follows, naming the image where the file goes wrong.
+void Verify(const std::string& file, Problems& problems) {
+    const Bytes bytes = tk::ReadFileBytes(file);
+    const size_t before = problems.size();
+    if (bytes.size() >= sizeof(qvx::TImageLibHeader) && Detect(bytes)) {
+        const int32_t count = static_cast<int32_t>(Get32(&bytes[4]));
+        size_t at = sizeof(qvx::TImageLibHeader);
+        for (int32_t i = 0; i < count; ++i) {
+            if (bytes.size() - at < static_cast<size_t>(qvx::kImgRecordSize)) {
+                problems.push_back({{}, i, {},
+                                    tk::Format("The file ends in the image's record (offset %d); the header "
+                                               "promises %d images",
+                                               static_cast<int>(at), count)});
+                break;
+            }
+            qvx::TImgHdr h{};
+            std::memcpy(&h, &bytes[at], qvx::kImgRecordSize);
+            at += qvx::kImgRecordSize;
+            const std::string name = qvx::ImageName(h);
+            if (h.Name[0] > 11)
+                problems.push_back({{}, i, name, tk::Format("Name length %d is more than 11", h.Name[0])});
+            if (h.Width <= 0 || h.Height <= 0) {
+                problems.push_back({{}, i, name, tk::Format("No pixels (width %d, height %d)", h.Width, h.Height)});
+                break;  // the reader stops here: what follows cannot be placed
+            }
+            const uint64_t size = static_cast<uint64_t>(qvx::ImageBlockSize(h));
+            if (size > bytes.size() - at) {
+                problems.push_back({{}, i, name,
+                                    tk::Format("The pixel block of %d x %d needs %llu bytes; %d remain at offset %d",
+                                               h.Width, h.Height, static_cast<unsigned long long>(size),
+                                               static_cast<int>(bytes.size() - at), static_cast<int>(at))});
+                break;
+            }
+            at += static_cast<size_t>(size);
+        }
+    }
+    const bool walkFound = problems.size() > before;
+
+    qvx::TQVXImageLib lib(nullptr);
+    try {
+        lib.LoadFromFile(file);
+    } catch (const tk::Exception& e) {
+        if (!walkFound) problems.push_back({{}, -1, {}, e.Message()});
+        return;
+    }
+    // Each image as the game would draw it.
+    for (int i = 0; i < lib.Count(); ++i) {
+        qvx::TImgHdr h;
+        lib.Images()->GetImageHeader(i, h);
+        try {
+            std::unique_ptr<tk::TBitmap> preview = lib.CreatePreview(i);
+            if (!preview || preview->Width() != h.Width || preview->Height() != h.Height)
+                problems.push_back({{}, i, qvx::ImageName(h), "The image does not decode to its size"});
+        } catch (const tk::Exception& e) {
+            problems.push_back({{}, i, qvx::ImageName(h), e.Message()});
+        }
+    }
+}
+
 const bool registered = RegisterKind({
     "iml",
     "palette image libraries (.IML, \"IL10\")",
@@ -175,6 +239,7 @@ const bool registered = RegisterKind({
     Extract,
     Create,
     "create iml OUT BITMAP... [--name N]...",
+    Verify,
 });
 
 }  // namespace

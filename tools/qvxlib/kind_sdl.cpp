@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "kind_assets.h"
+#include "platform/dsound/mixer.h"
+#include "toolkit/names.h"
 #include "qvx/assets/qvxslib.h"
 #include "toolkit/sysutils.h"
 
@@ -59,7 +61,7 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TSoundRec r;
         lib.GetSound(i, r);
-        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i, qvx::SoundName(r).c_str(),
+        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i, tk::NameToUtf8(qvx::SoundName(r)).c_str(),
                     r.Format.wFormatTag, r.Format.nChannels, r.Format.nSamplesPerSec, r.Format.wBitsPerSample, r.Pan,
                     r.Volume, r.Size);
     }
@@ -206,6 +208,46 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     return kOk;
 }
 
+// Loading checks every record's place in the file; each sound must then
+// make a sound buffer, as the game's audio component builds one per sound.
+void Verify(const std::string& file, Problems& problems) {
+    qvx::TQVXSounds lib;
+    try {
+        lib.LoadFromFile(file);
+    } catch (const tk::Exception& e) {
+        problems.push_back({{}, -1, {}, e.Message()});
+        return;
+    }
+    for (int i = 0; i < lib.Count(); ++i) {
+        qvx::TSoundRec r;
+        lib.GetSound(i, r);
+        const std::string name = qvx::SoundName(r);
+        WAVEFORMATEX wave{};
+        wave.wFormatTag = r.Format.wFormatTag;
+        wave.nChannels = r.Format.nChannels;
+        wave.nSamplesPerSec = r.Format.nSamplesPerSec;
+        wave.nAvgBytesPerSec = r.Format.nAvgBytesPerSec;
+        wave.nBlockAlign = r.Format.nBlockAlign;
+        wave.wBitsPerSample = r.Format.wBitsPerSample;
+        if (dsound::CheckFormat(&wave, nullptr) != DS_OK) {
+            problems.push_back({{}, i, name,
+                                tk::Format("No sound buffer takes this format (tag %u, %u channels, %u Hz, %u bits, "
+                                           "block align %u)",
+                                           r.Format.wFormatTag, r.Format.nChannels, r.Format.nSamplesPerSec,
+                                           r.Format.wBitsPerSample, r.Format.nBlockAlign)});
+            continue;
+        }
+        if (r.Size < static_cast<int32_t>(DSBSIZE_MIN))
+            problems.push_back({{}, i, name,
+                                tk::Format("%d bytes of samples; a sound buffer holds at least %u", r.Size,
+                                           static_cast<unsigned>(DSBSIZE_MIN))});
+        else if (r.Size % r.Format.nBlockAlign != 0)
+            problems.push_back({{}, i, name,
+                                tk::Format("%d bytes of samples are not whole frames of %u bytes", r.Size,
+                                           r.Format.nBlockAlign)});
+    }
+}
+
 const bool registered = RegisterKind({
     "sdl",
     "sound libraries (.SDL, \"SL10\")",
@@ -215,6 +257,7 @@ const bool registered = RegisterKind({
     Extract,
     Create,
     "create sdl OUT WAV... [--name N]...",
+    Verify,
 });
 
 }  // namespace

@@ -1,4 +1,6 @@
 // qvxlib: command-line access to the QVX libraries.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,8 @@ const char* kMainHelp =
     "  roundtrip FILE OUT [--kind K]      load through the library classes, save again\n"
     "  extract FILE DIR [--kind K]        write each item to DIR as a file of its own\n"
     "  create KIND OUT INPUT... [opts]    build a new library from files\n"
+    "  verify FILE... [--json] [--kind K] load every library, decode every item\n"
+    "  palette export|import ...          intro library palettes as .gpl/.pal/.act\n"
     "\n"
     "The kind is found from the file's content; maps need --kind map.\n"
     "Exit status: 0 success, 1 the library reported an error (its message is\n"
@@ -52,12 +56,30 @@ void CommandHelp(const std::string& cmd) {
         std::printf("usage:\n");
         for (auto& k : Kinds())
             if (k.create) std::printf("  qvxlib %s\n", k.createUsage.c_str());
+    } else if (cmd == "verify") {
+        std::printf(
+            "usage: qvxlib verify FILE... [--json] [--kind %s]\n"
+            "Loads each library through the library classes and decodes every\n"
+            "picture, slide and image. Prints one line per problem (file, item\n"
+            "index and name, message), or with --json a list of objects\n"
+            "{\"file\", \"index\", \"name\", \"message\"}; exits 1 if there was any.\n",
+            KindList().c_str());
+    } else if (cmd == "palette") {
+        std::printf(
+            "usage: qvxlib palette export FILE.CRL OUT.{gpl,pal,act} [--format gpl|jasc|act|riff]\n"
+            "       qvxlib palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]\n"
+            "Export writes the library palette's entries up to the last used one\n"
+            "(.pal is JASC text; --format riff writes a RIFF palette). Import reads\n"
+            "any of the four formats (told apart by content), replaces the palette\n"
+            "from entry 0 and marks the entries the file defines as used; it saves\n"
+            "to OUT.CRL, or back to FILE.CRL when OUT.CRL is not given.\n");
     }
 }
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
-    static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height"};
+    static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height",
+                                  "palette", "format"};
     for (auto* n : names)
         if (o == n) return true;
     return false;
@@ -137,7 +159,8 @@ int Run(const Args& a) {
         return kOk;
     }
     if (a.Flag("help")) {
-        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create")
+        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
+            a.command != "verify" && a.command != "palette")
             throw UsageError{"unknown command \"" + a.command + "\""};
         CommandHelp(a.command);
         return kOk;
@@ -169,6 +192,8 @@ int Run(const Args& a) {
         std::vector<std::string> inputs(a.positional.begin() + 2, a.positional.end());
         return k->create(a, a.positional[1], inputs);
     }
+    if (a.command == "verify") return VerifyCommand(a);
+    if (a.command == "palette") return PaletteCommand(a);
     throw UsageError{"unknown command \"" + a.command + "\""};
 }
 
@@ -177,6 +202,12 @@ int Run(const Args& a) {
 
 int main(int argc, char** argv) {
     using namespace qvxlib;
+    // Libraries are read item after item of similar sizes: freed memory is
+    // kept for the next item rather than handed back to the system and
+    // faulted in again, which would cost more than the reading itself.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
     try {
         return Run(Parse(argc, argv));
     } catch (const UsageError& e) {

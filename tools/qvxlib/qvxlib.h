@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,16 @@ struct Args {
     int IntOption(const std::string& o, int def) const;  // UsageError when not a number
 };
 
+// One thing verify found wrong: in the file as a whole (index -1) or in
+// the item at `index`, with the item's name when it is known.
+struct Problem {
+    std::string file;
+    int index = -1;
+    std::string name;
+    std::string message;
+};
+using Problems = std::vector<Problem>;
+
 struct KindHandler {
     std::string name;         // "hcl"
     std::string description;  // one line for --help
@@ -43,6 +54,9 @@ struct KindHandler {
     // create <kind> OUT INPUT...
     std::function<int(const Args&, const std::string& out, const std::vector<std::string>& inputs)> create;
     std::string createUsage;  // e.g. "create hcl OUT PICTURE... [--name N]..."
+    // Loads the file through the library classes and decodes every item,
+    // adding what is wrong to the list (file left for the caller to fill).
+    std::function<void(const std::string& file, Problems& problems)> verify;
 };
 
 // Registration from kind_*.cpp: static const bool r = RegisterKind({...});
@@ -56,12 +70,35 @@ std::string SafeFileName(const std::string& name);
 // "<index>_<safe name><ext>", unique by the index.
 std::string ItemFileName(int index, const std::string& name, const std::string& ext);
 
+// The commands that are not tied to one kind: palette (intro libraries'
+// palettes to and from other tools' palette files) and verify.
+int PaletteCommand(const Args& a);
+int VerifyCommand(const Args& a);
+
 std::string Sha256Hex(const void* data, size_t size);
 
-// Minimal JSON writer with correct string escaping (bytes above 0x7F that
-// are not valid UTF-8 are written as \u00XX of their Latin-1 value).
+// SHA-256 over data given in parts.
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void Update(const void* data, size_t size);
+    std::string HexDigest();  // lower-case hex; once
+
+private:
+    struct Ctx;
+    std::unique_ptr<Ctx> ctx_;
+};
+
+// Builds one JSON value in order and prints it as `{"key": value, ...}`.
+// Strings that are not valid UTF-8 are shown through Latin-1, as item names
+// are everywhere.
 class Json {
 public:
+    Json();
+    ~Json();
     Json& BeginObject();
     Json& EndObject();
     Json& BeginArray();
@@ -71,15 +108,11 @@ public:
     Json& Int(int64_t v);
     Json& Bool(bool v);
     Json& Null();
-    const std::string& Text() const { return out_; }
+    std::string Text() const;
 
 private:
-    void Sep();
-    std::string out_;
-    std::vector<bool> first_;
-    bool afterKey_ = false;
+    struct Tree;
+    std::unique_ptr<Tree> tree_;
 };
-
-std::string JsonEscape(const std::string& s);
 
 }  // namespace qvxlib

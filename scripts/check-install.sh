@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch DESTDIR and checks what arrived: the three
+# programs, menu entries that desktop-file-validate accepts, icons, and a
+# file-type description the MIME database takes.
+# usage: check-install.sh BUILD_DIR
+set -euo pipefail
+build=${1:?usage: check-install.sh BUILD_DIR}
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+
+DESTDIR="$dest" cmake --install "$build" --prefix /opt/qvx >/dev/null
+root="$dest/opt/qvx"
+fail() { echo "check-install: $*" >&2; exit 1; }
+
+for program in Hueshelf Slideshelf qvxlib; do
+  [ -x "$root/bin/$program" ] || fail "bin/$program missing"
+done
+"$root/bin/qvxlib" --help >/dev/null || fail "the installed qvxlib does not run"
+
+for app in hueshelf slideshelf; do
+  entry="$root/share/applications/$app.desktop"
+  [ -f "$entry" ] || fail "$app.desktop missing"
+  # Hints and warnings count as failures too.
+  out=$(desktop-file-validate "$entry" 2>&1) || fail "$out"
+  [ -z "$out" ] || fail "$out"
+  [ -f "$root/share/icons/hicolor/scalable/apps/$app.svg" ] || fail "$app icon missing"
+done
+grep -qx 'MimeType=application/x-qvx-hcl;' "$root/share/applications/hueshelf.desktop" || fail "Hueshelf opens no .HCL"
+grep -qx 'MimeType=application/x-qvx-crl;' "$root/share/applications/slideshelf.desktop" || fail "Slideshelf opens no .CRL"
+
+mime="$root/share/mime"
+update-mime-database "$mime" >/dev/null 2>&1 || fail "update-mime-database refused the file types"
+for type in x-qvx-hcl x-qvx-crl; do
+  [ -f "$mime/application/$type.xml" ] || fail "application/$type not in the MIME database"
+done
+for line in 'application/x-qvx-hcl:*.hcl' 'application/x-qvx-hcl:*.qvx' 'application/x-qvx-crl:*.crl'; do
+  grep -qxF "$line" "$mime/globs" || fail "no file type for ${line#*:}"
+done
+echo "check-install: ok"

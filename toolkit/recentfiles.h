@@ -1,0 +1,30 @@
+// The list of files a program opened or saved last, most recent first,
+// kept in the user's settings between runs.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tk {
+
+class TRecentFiles {
+public:
+    // `program` names the settings ("~/.config/qvx-asset-tools/<program>.conf").
+    explicit TRecentFiles(QString program, int capacity = 8);
+
+    QStringList Files() const;
+    // Puts the file (made absolute) first; the oldest falls off the end.
+    void Add(const QString& fileName);
+    void Remove(const QString& fileName);
+
+    // Tests keep their lists in a file of their own (empty: the user's).
+    static void SetStorageFile(const QString& iniFile);
+
+private:
+    void Store(const QStringList& files) const;
+
+    QString program_;
+    int capacity_;
+};
+
+}  // namespace tk
