@@ -1,5 +1,7 @@
 #include "propstream.h"
 
+#include <unistd.h>
+
 #include <QString>
 #include <algorithm>
 #include <cstring>
@@ -93,19 +95,68 @@ void TWriter::WriteStr(const std::string& s) {
     WriteBytes(s.data(), n);
 }
 
+namespace {
+
+// What a binary property writes, on its way to the stream: small writes are
+// gathered, large ones go straight through.
+class TGatheringStream : public TStream {
+public:
+    explicit TGatheringStream(TStream& out) : out_(out) {}
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (count <= 0) return 0;
+        if (buf_.size() + static_cast<size_t>(count) > kBufferSize) {
+            Flush();
+            if (count >= static_cast<int64_t>(kBufferSize / 2)) return out_.Write(buffer, count);
+        }
+        auto* b = static_cast<const uint8_t*>(buffer);
+        buf_.insert(buf_.end(), b, b + count);
+        return count;
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        Flush();
+        return out_.Seek(offset, origin);
+    }
+    int64_t Size() override {
+        Flush();
+        return out_.Size();
+    }
+    void Flush() {
+        if (buf_.empty()) return;
+        out_.WriteBuffer(buf_.data(), static_cast<int64_t>(buf_.size()));
+        buf_.clear();
+    }
+
+private:
+    TStream& out_;
+    std::vector<uint8_t> buf_;
+};
+
+}  // namespace
+
 void TWriter::WriteBinary(const std::function<void(TStream&)>& write) {
     WriteValue(TValueType::vaBinary);
     uint32_t zero = 0;
     WriteBytes(&zero, 4);
     Flush();
-    // The data goes straight to the stream; its length is patched after.
+    // The data goes to the stream (small pieces gathered); its length is
+    // patched after, in place on a file.
     const int64_t start = stream_.Position();
-    write(stream_);
+    {
+        TGatheringStream data(stream_);
+        write(data);
+        data.Flush();
+    }
     const int64_t end = stream_.Position();
     const int64_t len = end - start;
     if (len < 0 || len > UINT32_MAX) throw EWriteError(msg::SWriteError);
+    const uint32_t length = static_cast<uint32_t>(len);
+    if (auto* file = dynamic_cast<THandleStream*>(&stream_)) {
+        if (::pwrite(file->Handle(), &length, 4, static_cast<off_t>(start - 4)) != 4) throw EWriteError(msg::SWriteError);
+        return;
+    }
     stream_.SetPosition(start - 4);
-    stream_.WriteLE<uint32_t>(static_cast<uint32_t>(len));
+    stream_.WriteLE<uint32_t>(length);
     stream_.SetPosition(end);
 }
 
