@@ -40,6 +40,32 @@ enum class TValueType : uint8_t {
     vaUTF8String = 20,
 };
 
+// How a value's payload follows its tag byte.
+enum class TValueLayout : uint8_t {
+    None,       // no payload
+    Fixed,      // Size bytes
+    Counted8,   // 8-bit count, then count x Size bytes
+    Counted32,  // unsigned 32-bit count, then count x Size bytes
+    Values,     // values up to vaNull (a list)
+    Names,      // short strings up to an empty one (a set)
+    Items,      // collection items up to vaNull
+};
+
+// One row per tag the reader knows; skipping, checking and the text form
+// all work from this table.
+struct TValueTypeInfo {
+    TValueType Type;
+    const char* Name;
+    TValueLayout Layout;
+    uint8_t Size;  // Fixed: payload size; Counted*: bytes per counted unit
+};
+// The row for a tag byte, or null for a tag no reader knows.
+const TValueTypeInfo* FindValueType(uint8_t tag);
+
+// Lists, collections and child objects nested deeper than this are
+// rejected, so hostile data cannot exhaust the stack.
+inline constexpr int kMaxValueNesting = 256;
+
 // Filer flags carried by the optional 0xF0 prefix byte.
 enum : uint8_t { ffInherited = 1, ffChildPos = 2, ffInline = 4 };
 
@@ -61,6 +87,7 @@ public:
     void WriteString(const std::string& s);  // tag 6 below 256 bytes, else 12
     void WriteIdent(const std::string& s);
     void WriteStr(const std::string& s);  // short string, cut to 255
+    void WriteRaw(const void* p, size_t n) { WriteBytes(p, n); }
     void WriteListBegin() { WriteValue(TValueType::vaList); }
     void WriteListEnd() { WriteValue(TValueType::vaNull); }
     // Tag 10, 32-bit length, then what `write` puts into the stream it is given.
@@ -135,6 +162,8 @@ public:
 
     TComponent* Root() const { return root_; }
     int64_t Position() const;
+    // Moves forward over n bytes, or "Stream read error" when fewer remain.
+    void Skip(int64_t n);
     int64_t Remaining() const { return size_ - Position(); }
     // Exactly n bytes or "Stream read error".
     void Read(void* p, int64_t n);
@@ -147,6 +176,7 @@ private:
     void ResolveFixups();
     bool ReadPropValue(TPersistent& instance, TPropInfo& prop);
     void SeekTo(int64_t pos);
+    void SkipValue(int depth);
 
     TStream& stream_;
     std::vector<uint8_t> buf_;
@@ -157,6 +187,7 @@ private:
     std::string propName_;   // the name DefineProperties is asked about
     bool canHandleExcepts_ = false;
     bool definedFound_ = false;
+    int childDepth_ = 0;
     struct Fixup {
         std::function<void(TComponent*)> set;
         std::string name;

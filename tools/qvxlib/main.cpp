@@ -19,6 +19,7 @@ const char* kMainHelp =
     "  roundtrip FILE OUT [--kind K]      load through the library classes, save again\n"
     "  extract FILE DIR [--kind K]        write each item to DIR as a file of its own\n"
     "  create KIND OUT INPUT... [opts]    build a new library from files\n"
+    "  form text|binary IN [OUT]          form data as text, text as form data\n"
     "\n"
     "The kind is found from the file's content; maps need --kind map.\n"
     "Exit status: 0 success, 1 the library reported an error (its message is\n"
@@ -52,12 +53,14 @@ void CommandHelp(const std::string& cmd) {
         std::printf("usage:\n");
         for (auto& k : Kinds())
             if (k.create) std::printf("  qvxlib %s\n", k.createUsage.c_str());
+    } else if (cmd == "form") {
+        std::printf("%s", kFormUsage);
     }
 }
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
-    static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height"};
+    static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height", "resource"};
     for (auto* n : names)
         if (o == n) return true;
     return false;
@@ -137,7 +140,8 @@ int Run(const Args& a) {
         return kOk;
     }
     if (a.Flag("help")) {
-        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create")
+        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
+            a.command != "form")
             throw UsageError{"unknown command \"" + a.command + "\""};
         CommandHelp(a.command);
         return kOk;
@@ -169,6 +173,7 @@ int Run(const Args& a) {
         std::vector<std::string> inputs(a.positional.begin() + 2, a.positional.end());
         return k->create(a, a.positional[1], inputs);
     }
+    if (a.command == "form") return FormCommand(a);
     throw UsageError{"unknown command \"" + a.command + "\""};
 }
 

@@ -82,4 +82,8 @@ private:
 
 std::string JsonEscape(const std::string& s);
 
+// qvxlib form text|binary (form.cpp).
+int FormCommand(const Args& a);
+extern const char* kFormUsage;
+
 }  // namespace qvxlib
