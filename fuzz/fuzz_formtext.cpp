@@ -9,7 +9,8 @@
 #include "toolkit/formtext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const bool binary = size > 0 && (data[0] == 0xFF || (size >= 4 && std::string(data, data + 4) == "TPF0"));
+    const bool binary =
+        size > 0 && (data[0] == 0xFF || (size >= 4 && std::string(data, data + 4) == "TPF0"));
     if (binary) {
         std::string text;
         try {

@@ -14,18 +14,30 @@ static_assert(LDBL_MANT_DIG == 64, "Extended values are held in an 80-bit long d
 namespace tk {
 
 EParserError::EParserError(int line, int column, const std::string& what)
-    : Exception(Format("Line %d, column %d: %s", line, column, what.c_str())), Line(line), Column(column) {}
+    : Exception(Format("Line %d, column %d: %s", line, column, what.c_str())),
+      Line(line),
+      Column(column) {}
 
 namespace {
 
 constexpr int kHexBytesPerLine = 32;
 constexpr size_t kStringPiece = 64;
 
-bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlnum(char c) { return IsAlpha(c) || IsDigit(c); }
-bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-int HexValue(char c) { return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool IsAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAlnum(char c) {
+    return IsAlpha(c) || IsDigit(c);
+}
+bool IsHex(char c) {
+    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+int HexValue(char c) {
+    return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 
 // Identifier segments joined by single dots ("Image.Data", "Form1.Screen1").
 bool IsName(const std::string& s) {
@@ -45,13 +57,17 @@ bool IsName(const std::string& s) {
 }
 
 // Words that read back as something other than an identifier.
-bool IsValueWord(const std::string& s) { return SameText(s, "True") || SameText(s, "False") || SameText(s, "nil"); }
+bool IsValueWord(const std::string& s) {
+    return SameText(s, "True") || SameText(s, "False") || SameText(s, "nil");
+}
 
 bool IsObjectWord(const std::string& s) {
     return SameText(s, "object") || SameText(s, "inherited") || SameText(s, "inline");
 }
 
-[[noreturn]] void BadValue() { throw EReadError(msg::SInvalidPropertyValue); }
+[[noreturn]] void BadValue() {
+    throw EReadError(msg::SInvalidPropertyValue);
+}
 
 // The shortest decimal form that reads back as exactly `v`.
 template <class F>
@@ -66,9 +82,15 @@ std::string ShortestText(F v, int maxDigits, F (*parse)(const char*, char**)) {
     return {};
 }
 
-long double ParseLongDouble(const char* s, char** end) { return std::strtold(s, end); }
-double ParseDouble(const char* s, char** end) { return std::strtod(s, end); }
-float ParseFloat(const char* s, char** end) { return std::strtof(s, end); }
+long double ParseLongDouble(const char* s, char** end) {
+    return std::strtold(s, end);
+}
+double ParseDouble(const char* s, char** end) {
+    return std::strtod(s, end);
+}
+float ParseFloat(const char* s, char** end) {
+    return std::strtof(s, end);
+}
 
 // ---- binary -> text -------------------------------------------------------------
 
@@ -172,15 +194,25 @@ private:
         const TValueTypeInfo* info = FindValueType(static_cast<uint8_t>(r_.ReadValue()));
         if (!info) BadValue();
         switch (info->Type) {
-            case TValueType::vaNull: BadValue();
-            case TValueType::vaInt8: out_ += std::to_string(Raw<int8_t>()); return;
-            case TValueType::vaInt16: out_ += std::to_string(Raw<int16_t>()); return;
-            case TValueType::vaInt32: out_ += std::to_string(Raw<int32_t>()); return;
-            case TValueType::vaInt64: out_ += std::to_string(Raw<int64_t>()); return;
+            case TValueType::vaNull:
+                BadValue();
+            case TValueType::vaInt8:
+                out_ += std::to_string(Raw<int8_t>());
+                return;
+            case TValueType::vaInt16:
+                out_ += std::to_string(Raw<int16_t>());
+                return;
+            case TValueType::vaInt32:
+                out_ += std::to_string(Raw<int32_t>());
+                return;
+            case TValueType::vaInt64:
+                out_ += std::to_string(Raw<int64_t>());
+                return;
             case TValueType::vaExtended: {
                 long double v = 0;
                 r_.Read(&v, 10);
-                Float(std::isfinite(v) ? ShortestText<long double>(v, 21, ParseLongDouble) : "", "");
+                Float(std::isfinite(v) ? ShortestText<long double>(v, 21, ParseLongDouble) : "",
+                      "");
                 return;
             }
             case TValueType::vaSingle: {
@@ -200,11 +232,16 @@ private:
                 std::string frac = std::to_string(a % 10000);
                 frac.insert(0, 4 - frac.size(), '0');
                 while (!frac.empty() && frac.back() == '0') frac.pop_back();
-                out_ += (v < 0 ? "-" : "") + std::to_string(a / 10000) + (frac.empty() ? "" : "." + frac) + "c";
+                out_ += (v < 0 ? "-" : "") + std::to_string(a / 10000) +
+                        (frac.empty() ? "" : "." + frac) + "c";
                 return;
             }
-            case TValueType::vaString: Quoted(Units<uint8_t>(Raw<uint8_t>()), indent); return;
-            case TValueType::vaLString: Quoted(Units<uint8_t>(Raw<uint32_t>()), indent); return;
+            case TValueType::vaString:
+                Quoted(Units<uint8_t>(Raw<uint8_t>()), indent);
+                return;
+            case TValueType::vaLString:
+                Quoted(Units<uint8_t>(Raw<uint32_t>()), indent);
+                return;
             case TValueType::vaUTF8String:
                 out_ += "UTF8String(";
                 Quoted(Units<uint8_t>(Raw<uint32_t>()), indent);
@@ -221,9 +258,15 @@ private:
                 out_ += id;
                 return;
             }
-            case TValueType::vaFalse: out_ += "False"; return;
-            case TValueType::vaTrue: out_ += "True"; return;
-            case TValueType::vaNil: out_ += "nil"; return;
+            case TValueType::vaFalse:
+                out_ += "False";
+                return;
+            case TValueType::vaTrue:
+                out_ += "True";
+                return;
+            case TValueType::vaNil:
+                out_ += "nil";
+                return;
             case TValueType::vaBinary: {
                 auto bytes = Units<uint8_t>(Raw<uint32_t>());
                 static const char hex[] = "0123456789ABCDEF";
@@ -267,7 +310,8 @@ private:
                     Indent(indent + 2);
                     out_ += "item";
                     TValueType t = r_.NextValue();
-                    if (t == TValueType::vaInt8 || t == TValueType::vaInt16 || t == TValueType::vaInt32)
+                    if (t == TValueType::vaInt8 || t == TValueType::vaInt16 ||
+                        t == TValueType::vaInt32)
                         out_ += " [" + std::to_string(r_.ReadInteger()) + "]";
                     out_ += '\n';
                     r_.ReadListBegin();
@@ -292,12 +336,12 @@ enum class Tok { End, Symbol, String, Integer, Float, Char };
 
 struct Token {
     Tok kind = Tok::End;
-    std::string text;              // symbol, number text, or the character
-    std::vector<uint32_t> units;   // string character codes
+    std::string text;             // symbol, number text, or the character
+    std::vector<uint32_t> units;  // string character codes
     int64_t integer = 0;
-    char suffix = 0;               // float: 0 (extended), 's', 'c' or 'd'
+    char suffix = 0;  // float: 0 (extended), 's', 'c' or 'd'
     int line = 1, column = 1;
-    size_t end = 0;                // offset just after the token
+    size_t end = 0;  // offset just after the token
 };
 
 class Lexer {
@@ -322,7 +366,9 @@ public:
     [[noreturn]] void Fail(const Token& at, const std::string& what) const {
         throw EParserError(at.line, at.column, what);
     }
-    [[noreturn]] void FailHere(const std::string& what) const { throw EParserError(line_, Column(), what); }
+    [[noreturn]] void FailHere(const std::string& what) const {
+        throw EParserError(line_, Column(), what);
+    }
 
     // The hex digits of a binary block, after its '{', up to the '}'.
     std::vector<uint8_t> HexBlock() {
@@ -387,7 +433,8 @@ private:
             if (!IsName(t.text)) Fail(t, "Invalid name '" + t.text + "'");
         } else if (c == '\'' || c == '#') {
             StringToken(t);
-        } else if (IsDigit(c) || c == '$' || (c == '-' && (IsDigit(At(pos_ + 1)) || At(pos_ + 1) == '$'))) {
+        } else if (IsDigit(c) || c == '$' ||
+                   (c == '-' && (IsDigit(At(pos_ + 1)) || At(pos_ + 1) == '$'))) {
             NumberToken(t);
         } else if (std::strchr("=:[](){}<>,+", c)) {
             t.kind = Tok::Char;
@@ -409,7 +456,8 @@ private:
             if (c == '\'') {
                 Advance();
                 for (;;) {
-                    if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r') FailHere("Unterminated string");
+                    if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r')
+                        FailHere("Unterminated string");
                     if (s_[pos_] == '\'') {
                         if (At(pos_ + 1) != '\'') break;
                         Advance();
@@ -463,7 +511,8 @@ private:
                 while (IsDigit(At(pos_))) Advance();
             }
             if ((At(pos_) | 0x20) == 'e' &&
-                (IsDigit(At(pos_ + 1)) || ((At(pos_ + 1) == '+' || At(pos_ + 1) == '-') && IsDigit(At(pos_ + 2))))) {
+                (IsDigit(At(pos_ + 1)) ||
+                 ((At(pos_ + 1) == '+' || At(pos_ + 1) == '-') && IsDigit(At(pos_ + 2))))) {
                 isFloat = true;
                 Advance();
                 Advance();
@@ -494,7 +543,8 @@ private:
         const uint64_t limit = negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX);
         if (magnitude > limit) Fail(t, "Integer out of range");
         t.kind = Tok::Integer;
-        t.integer = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+        t.integer =
+            negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
     }
 
     const std::string& s_;
@@ -517,7 +567,9 @@ public:
 
 private:
     bool IsChar(const Token& t, char c) const { return t.kind == Tok::Char && t.text[0] == c; }
-    bool IsWord(const Token& t, const char* w) const { return t.kind == Tok::Symbol && SameText(t.text, w); }
+    bool IsWord(const Token& t, const char* w) const {
+        return t.kind == Tok::Symbol && SameText(t.text, w);
+    }
 
     Token Expect(char c) {
         Token t = lx_.Next();
@@ -529,7 +581,8 @@ private:
     }
     // A name for the binary short string; ident: no dots allowed.
     std::string Name(const Token& t, bool dotted, const char* what) {
-        if (t.kind != Tok::Symbol || (!dotted && t.text.find('.') != std::string::npos)) Unexpected(t, what);
+        if (t.kind != Tok::Symbol || (!dotted && t.text.find('.') != std::string::npos))
+            Unexpected(t, what);
         if (t.text.size() > 255) lx_.Fail(t, "Name longer than 255 characters");
         return t.text;
     }
@@ -546,7 +599,9 @@ private:
     void Object(const Token& kw, int depth) {
         if (kw.kind != Tok::Symbol || !IsObjectWord(kw.text)) Unexpected(kw, "'object' expected");
         Nest(kw, depth);
-        uint8_t flags = SameText(kw.text, "inline") ? ffInline : SameText(kw.text, "inherited") ? ffInherited : 0;
+        uint8_t flags = SameText(kw.text, "inline")      ? ffInline
+                        : SameText(kw.text, "inherited") ? ffInherited
+                                                         : 0;
         std::string name, cls = Name(lx_.Next(), false, "Class name expected");
         if (IsChar(lx_.Peek(), ':')) {
             lx_.Next();
@@ -659,7 +714,8 @@ private:
                 std::string txt = t.text;
                 bool negative = !txt.empty() && txt[0] == '-';
                 if (negative) txt.erase(0, 1);
-                if (txt.find_first_of("eE") != std::string::npos) lx_.Fail(t, "Invalid currency value");
+                if (txt.find_first_of("eE") != std::string::npos)
+                    lx_.Fail(t, "Invalid currency value");
                 std::string whole = txt.substr(0, txt.find('.')), frac;
                 if (auto dot = txt.find('.'); dot != std::string::npos) frac = txt.substr(dot + 1);
                 if (frac.size() > 4) lx_.Fail(t, "Invalid currency value");
@@ -669,7 +725,8 @@ private:
                     if (v > (UINT64_MAX - 9) / 10) lx_.Fail(t, "Number out of range");
                     v = v * 10 + static_cast<uint64_t>(c - '0');
                 }
-                if (v > (negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX))) lx_.Fail(t, "Number out of range");
+                if (v > (negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX)))
+                    lx_.Fail(t, "Number out of range");
                 int64_t x = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
                 w_.WriteValue(TValueType::vaCurrency);
                 w_.WriteRaw(&x, 8);
@@ -682,9 +739,14 @@ private:
         Token t = lx_.Next();
         Nest(t, depth);
         switch (t.kind) {
-            case Tok::End: Unexpected(t, "Value expected");
-            case Tok::Integer: w_.WriteInteger(t.integer); return;
-            case Tok::Float: FloatValue(t); return;
+            case Tok::End:
+                Unexpected(t, "Value expected");
+            case Tok::Integer:
+                w_.WriteInteger(t.integer);
+                return;
+            case Tok::Float:
+                FloatValue(t);
+                return;
             case Tok::String: {
                 auto units = StringValue(std::move(t), 0xFF);
                 if (units.size() > UINT32_MAX) lx_.Fail(t, "String too long");
@@ -692,7 +754,8 @@ private:
                 return;
             }
             case Tok::Symbol:
-                if ((SameText(t.text, "WideString") || SameText(t.text, "UTF8String")) && lx_.Adjacent('(')) {
+                if ((SameText(t.text, "WideString") || SameText(t.text, "UTF8String")) &&
+                    lx_.Adjacent('(')) {
                     TypedString(t);
                 } else if (SameText(t.text, "True") || SameText(t.text, "False")) {
                     w_.WriteBoolean(SameText(t.text, "True"));
@@ -702,7 +765,8 @@ private:
                     w_.WriteIdent(Name(t, true, "Value expected"));
                 }
                 return;
-            case Tok::Char: break;
+            case Tok::Char:
+                break;
         }
         switch (t.text[0]) {
             case '[': {
@@ -744,7 +808,8 @@ private:
                     if (IsChar(lx_.Peek(), '[')) {
                         lx_.Next();
                         Token n = lx_.Next();
-                        if (n.kind != Tok::Integer || n.integer < INT32_MIN || n.integer > INT32_MAX)
+                        if (n.kind != Tok::Integer || n.integer < INT32_MIN ||
+                            n.integer > INT32_MAX)
                             Unexpected(n, "Integer expected");
                         w_.WriteInteger(n.integer);
                         Expect(']');

@@ -472,15 +472,20 @@ void TReader::Skip(int64_t n) {
     SeekTo(Position() + n);
 }
 
-void TReader::SkipValue() { SkipValue(0); }
+void TReader::SkipValue() {
+    SkipValue(0);
+}
 
 void TReader::SkipValue(int depth) {
     if (depth > kMaxValueNesting) throw InvalidValue();
     const TValueTypeInfo* info = FindValueType(static_cast<uint8_t>(ReadValue()));
     if (!info) throw InvalidValue();
     switch (info->Layout) {
-        case TValueLayout::None: return;
-        case TValueLayout::Fixed: Skip(info->Size); return;
+        case TValueLayout::None:
+            return;
+        case TValueLayout::Fixed:
+            Skip(info->Size);
+            return;
         case TValueLayout::Counted8: {
             uint8_t n;
             Read(&n, 1);
@@ -504,7 +509,8 @@ void TReader::SkipValue(int depth) {
         case TValueLayout::Items:
             while (!EndOfList()) {
                 TValueType v = NextValue();
-                if (v == TValueType::vaInt8 || v == TValueType::vaInt16 || v == TValueType::vaInt32) SkipValue(depth);
+                if (v == TValueType::vaInt8 || v == TValueType::vaInt16 || v == TValueType::vaInt32)
+                    SkipValue(depth);
                 ReadListBegin();
                 while (!EndOfList()) {
                     ReadStr();

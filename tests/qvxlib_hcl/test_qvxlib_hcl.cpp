@@ -98,7 +98,8 @@ TEST(QvxlibHcl, RoundtripIsByteExactAndExtractGivesTheOriginalBytes) {
 
 TEST(QvxlibHcl, FormTextAndBinaryRoundTripAnEditorFile) {
     std::string hcl = Dir() + "/form.hcl";
-    auto made = tooltest::Run({"create", "hcl", hcl, Put("f.jpg", fixtures::Jpeg(8, 8)), Put("f.bmp", fixtures::Bmp24(3, 2))});
+    auto made = tooltest::Run({"create", "hcl", hcl, Put("f.jpg", fixtures::Jpeg(8, 8)),
+                               Put("f.bmp", fixtures::Bmp24(3, 2))});
     ASSERT_EQ(made.code, 0) << made.err;
     std::string text = Dir() + "/form.txt", back = Dir() + "/back.hcl";
     auto r = tooltest::Run({"form", "text", hcl, text});
@@ -111,7 +112,8 @@ TEST(QvxlibHcl, FormTextAndBinaryRoundTripAnEditorFile) {
     EXPECT_EQ(r.out, tooltest::Slurp(text));
     EXPECT_EQ(r.out.rfind("object QVXHiColorImagelib1: TQVXHiColorImagelib\n", 0), 0u);
 
-    std::string bad = Put("bad.txt", Bytes{'o', 'b', 'j', 'e', 'c', 't', ' ', 'A', ':', ' ', 'T', '\n', ' ', ' ', 'X', '\n'});
+    std::string bad = Put("bad.txt", Bytes{'o', 'b', 'j', 'e', 'c', 't', ' ', 'A', ':', ' ', 'T',
+                                           '\n', ' ', ' ', 'X', '\n'});
     r = tooltest::Run({"form", "binary", bad, Dir() + "/bad.bin"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.LastErrLine(), bad + ": Line 3, column 1: Unexpected end of text ('=' expected)");

@@ -79,12 +79,15 @@ TEST(FormText, EveryValueTypeHasATextFormThatRoundTrips) {
     ASSERT_EQ(Bytes(data.begin(), data.begin() + 5), (Bytes{'T', 'P', 'F', '0', 0xF2}));
     EXPECT_TRUE(Contains(data, Named("Big", {19, 0x00, 0xF2, 0x05, 0x2A, 0x01, 0, 0, 0})));
     EXPECT_TRUE(Contains(data, Named("Single", {15, 0, 0, 0xC0, 0x3F})));
-    EXPECT_TRUE(Contains(data, Named("Money", {16, 0xF8, 0x1D, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})));
-    EXPECT_TRUE(Contains(data, Named("Text", {6, 10, 'i', 't', '\'', 's', 13, 10, 'm', 'o', 'r', 'e'})));
+    EXPECT_TRUE(
+        Contains(data, Named("Money", {16, 0xF8, 0x1D, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})));
+    EXPECT_TRUE(
+        Contains(data, Named("Text", {6, 10, 'i', 't', '\'', 's', 13, 10, 'm', 'o', 'r', 'e'})));
     EXPECT_TRUE(Contains(data, Named("Wide", {18, 2, 0, 0, 0, 'x', 0, 0xD2, 0x04})));
     EXPECT_TRUE(Contains(data, Named("Flags", {11, 6, 'f', 's', 'B', 'o', 'l', 'd', 8})));
     EXPECT_TRUE(Contains(data, Named("Items", {14, 2, 2, 1})));
-    EXPECT_TRUE(Contains(data, Bytes{0xF4, 6, 'T', 'C', 'h', 'i', 'l', 'd', 5, 'C', 'h', 'i', 'l', 'd'}));
+    EXPECT_TRUE(
+        Contains(data, Bytes{0xF4, 6, 'T', 'C', 'h', 'i', 'l', 'd', 5, 'C', 'h', 'i', 'l', 'd'}));
 
     // Back to text and binary again: the same bytes; the text is stable.
     const std::string again = FormDataToText(data);
@@ -101,15 +104,20 @@ TEST(FormText, EveryValueTypeHasATextFormThatRoundTrips) {
 
 TEST(FormText, ErrorsNameLineAndColumn) {
     EXPECT_EQ(TextError("object A: T\n  X 1\nend\n"), "Line 2, column 5: '=' expected");
-    EXPECT_EQ(TextError("object A: T\n  S = 'abc\nend\n"), "Line 2, column 11: Unterminated string");
-    EXPECT_EQ(TextError("object A: T\n  B = {0A1}\nend\n"), "Line 2, column 11: Invalid binary value");
+    EXPECT_EQ(TextError("object A: T\n  S = 'abc\nend\n"),
+              "Line 2, column 11: Unterminated string");
+    EXPECT_EQ(TextError("object A: T\n  B = {0A1}\nend\n"),
+              "Line 2, column 11: Invalid binary value");
     EXPECT_EQ(TextError("object A: T\n  I = 99999999999999999999\nend"),
               "Line 2, column 7: Integer out of range");
-    EXPECT_EQ(TextError("object A: T\n  S = #70000\nend"), "Line 2, column 12: Invalid character code");
+    EXPECT_EQ(TextError("object A: T\n  S = #70000\nend"),
+              "Line 2, column 12: Invalid character code");
     EXPECT_EQ(TextError("object A: T\n  object B: T\n  end\n  X = 1\nend"),
               "Line 4, column 3: 'end' expected (properties come before child objects)");
-    EXPECT_EQ(TextError("object A: T\n  X = 1\n"), "Line 3, column 1: Unexpected end of text ('end' expected)");
-    EXPECT_EQ(TextError("object A: T\nend\nend"), "Line 3, column 1: End of text expected after the last 'end'");
+    EXPECT_EQ(TextError("object A: T\n  X = 1\n"),
+              "Line 3, column 1: Unexpected end of text ('end' expected)");
+    EXPECT_EQ(TextError("object A: T\nend\nend"),
+              "Line 3, column 1: End of text expected after the last 'end'");
     EXPECT_EQ(TextError("object A: T\n  L = " + std::string(300, '(')),
               "Line 2, column 264: Nesting too deep");
     EXPECT_EQ(TextError("object A: T\n  X = " + std::string(256, 'a') + "\nend"),
@@ -128,6 +136,7 @@ TEST(FormText, HostileBinaryFailsAtOnce) {
     EXPECT_EQ(BinaryError(with({0x42})), msg::SInvalidPropertyValue);
     EXPECT_EQ(BinaryError(with(Bytes(100000, 1))), msg::SInvalidImage);
     // A resource body longer than the file.
-    EXPECT_EQ(BinaryError({0xFF, 10, 0, 'A', 0, 0x30, 0x10, 0xFF, 0xFF, 0, 0, 'T', 'P', 'F', '0'}), msg::SReadError);
+    EXPECT_EQ(BinaryError({0xFF, 10, 0, 'A', 0, 0x30, 0x10, 0xFF, 0xFF, 0, 0, 'T', 'P', 'F', '0'}),
+              msg::SReadError);
     EXPECT_EQ(BinaryError({'T', 'P', 'F', '1'}), msg::SInvalidImage);
 }

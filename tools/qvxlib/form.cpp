@@ -32,7 +32,8 @@ int FormCommand(const Args& a) {
     const std::string& mode = a.positional[0];
     if (mode == "text") {
         if (a.positional.size() < 2) throw UsageError{"missing IN"};
-        if (a.positional.size() > 3) throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
+        if (a.positional.size() > 3)
+            throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
         if (a.Option("resource")) throw UsageError{"--resource belongs to form binary"};
         std::string text = tk::FormDataToText(tk::ReadFileBytes(a.positional[1]));
         if (a.positional.size() == 3)
@@ -43,7 +44,8 @@ int FormCommand(const Args& a) {
     }
     if (mode == "binary") {
         if (a.positional.size() < 3) throw UsageError{"missing IN and OUT"};
-        if (a.positional.size() > 3) throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
+        if (a.positional.size() > 3)
+            throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
         auto in = tk::ReadFileBytes(a.positional[1]);
         std::string resource = a.Option("resource").value_or("");
         if (a.Option("resource") && resource.empty()) throw UsageError{"--resource needs a name"};

@@ -60,7 +60,8 @@ void CommandHelp(const std::string& cmd) {
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
-    static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height", "resource"};
+    static const char* names[] = {"kind", "name",  "transition", "speed",
+                                  "hold", "width", "height",     "resource"};
     for (auto* n : names)
         if (o == n) return true;
     return false;
@@ -140,8 +141,8 @@ int Run(const Args& a) {
         return kOk;
     }
     if (a.Flag("help")) {
-        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
-            a.command != "form")
+        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" &&
+            a.command != "create" && a.command != "form")
             throw UsageError{"unknown command \"" + a.command + "\""};
         CommandHelp(a.command);
         return kOk;

@@ -13,10 +13,12 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     // --bare is the older name of --print.
-    bool bare = argc == 2 && (std::strcmp(argv[1], "--print") == 0 || std::strcmp(argv[1], "--bare") == 0);
+    bool bare =
+        argc == 2 && (std::strcmp(argv[1], "--print") == 0 || std::strcmp(argv[1], "--bare") == 0);
     if (argc > 1 && !bare) {
-        std::printf("usage: qvxtrace [--print]\n  Prints the lines games send to the trace window"
-                    " (--print: each line as received, without the time).\n");
+        std::printf(
+            "usage: qvxtrace [--print]\n  Prints the lines games send to the trace window"
+            " (--print: each line as received, without the time).\n");
         return 2;
     }
     winsys::CopyDataListener listener("TfrmQVXTrace", "QVX Trace", [bare](const winsys::CopyData& cd) -> int64_t {
