@@ -19,7 +19,17 @@ public:
     virtual void MoveCursor(tk::TPoint p) = 0;
     virtual std::unique_ptr<Window> CreateWindow(const std::string& className, const std::string& caption,
                                                  int clientWidth, int clientHeight) = 0;
+    // The message queue's side of the backend: hand pending events to the
+    // windows, wait for more, make the event loop usable.
+    virtual void PumpEvents() = 0;
+    virtual void WaitEvents() = 0;
+    virtual void InitEventLoop() = 0;
+    virtual int MessageBox(HWND owner, const std::string& text, const std::string& caption, uint32_t type) = 0;
+    virtual void StartScreenSaver() = 0;
 };
+
+// Drops the queued messages of a window that is going away.
+void PurgeMessages(HWND hwnd);
 
 // The services of the selected backend.
 Services& CurrentServices();

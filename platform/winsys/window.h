@@ -38,7 +38,8 @@ using HWND = Window*;
 
 class Window {
 public:
-    virtual ~Window() = default;
+    // Drops the window's queued messages and its message handler.
+    virtual ~Window();
     virtual std::string ClassName() const = 0;
     virtual std::string Caption() const = 0;
     virtual int ClientWidth() const = 0;
@@ -55,6 +56,8 @@ public:
     // frame; off gives back the normal window.
     virtual void SetFullScreen(bool on) { (void)on; }
     virtual bool IsFullScreen() const { return false; }
+    // Frame and stacking: no border (and no caption), kept above others.
+    virtual void SetWindowStyle(bool borderless, bool stayOnTop) { (void)borderless, (void)stayOnTop; }
     // Client area in screen coordinates.
     tk::TRect ScreenClientRect() const;
 
@@ -67,6 +70,15 @@ public:
     int OnMouse(std::function<void(const MouseEvent&)> fn);
     int OnActivate(std::function<void(bool active)> fn);
     void RemoveListener(int id);
+
+    // What the window system's close request (the close button) does; a
+    // window with a handler leaves closing to it.
+    void SetCloseHandler(std::function<void()> fn) { close_ = std::move(fn); }
+    bool RequestClose() {
+        if (!close_) return false;
+        close_();
+        return true;
+    }
 
     // Backends call these to deliver events.
     void DeliverKey(const KeyEvent& e);
@@ -97,6 +109,7 @@ private:
     std::vector<Listener> listeners_;
     int nextId_ = 1;
     bool pointerCaptured_ = false;
+    std::function<void()> close_;
 };
 
 // A window reference that notices the window's destruction.

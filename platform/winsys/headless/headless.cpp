@@ -1,7 +1,9 @@
 #include "headless.h"
 
 #include <QPainter>
+#include <deque>
 
+#include "platform/winsys/messages.h"
 #include "platform/winsys/services.h"
 
 namespace winsys::headless {
@@ -11,6 +13,10 @@ DesktopMode g_desktop{1920, 1080, 32, 60};
 int g_beeps = 0;
 uint32_t g_lastBeep = 0;
 tk::TPoint g_cursor{960, 540};
+std::function<void()> g_waitHook;
+std::deque<int> g_answers;
+std::vector<ShownMessageBox> g_boxes;
+int g_screenSavers = 0;
 
 class Headless : public Services {
 public:
@@ -26,10 +32,34 @@ public:
                                          int h) override {
         return std::make_unique<HeadlessWindow>(className, caption, w, h);
     }
+    void PumpEvents() override {}
+    void WaitEvents() override {
+        if (g_waitHook) g_waitHook();
+    }
+    void InitEventLoop() override {}
+    int MessageBox(HWND, const std::string& text, const std::string& caption, uint32_t type) override {
+        g_boxes.push_back({text, caption, type});
+        if (!g_answers.empty()) {
+            int a = g_answers.front();
+            g_answers.pop_front();
+            return a;
+        }
+        uint32_t buttons = type & 0xF;
+        return buttons == MB_YESNO ? IDYES : IDOK;
+    }
+    void StartScreenSaver() override { ++g_screenSavers; }
 };
 }  // namespace
 
 void SetDesktopMode(const DesktopMode& mode) { g_desktop = mode; }
+void SetWaitHook(std::function<void()> hook) { g_waitHook = std::move(hook); }
+void QueueMessageBoxAnswer(int answer) { g_answers.push_back(answer); }
+const std::vector<ShownMessageBox>& MessageBoxes() { return g_boxes; }
+void ResetMessageBoxes() {
+    g_boxes.clear();
+    g_answers.clear();
+}
+int ScreenSaverStarts() { return g_screenSavers; }
 int BeepCount() { return g_beeps; }
 uint32_t LastBeepType() { return g_lastBeep; }
 void ResetBeeps() {

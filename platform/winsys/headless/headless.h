@@ -5,7 +5,9 @@
 
 #include <QImage>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/winsys/window.h"
 #include "platform/winsys/winsys.h"
@@ -20,6 +22,23 @@ void SetDesktopMode(const DesktopMode& mode);
 int BeepCount();
 uint32_t LastBeepType();
 void ResetBeeps();
+
+// What WaitMessage does while the queue is empty: tests deliver events
+// here. Without a hook the wait returns at once.
+void SetWaitHook(std::function<void()> hook);
+
+// Message boxes: each shown box is recorded; the answer is the next queued
+// one, or the box's first button (IDOK, IDYES) when none is queued.
+struct ShownMessageBox {
+    std::string text, caption;
+    uint32_t type = 0;
+};
+void QueueMessageBoxAnswer(int answer);
+const std::vector<ShownMessageBox>& MessageBoxes();
+void ResetMessageBoxes();
+
+// Times the screen saver would have started.
+int ScreenSaverStarts();
 
 class HeadlessWindow : public Window {
 public:
@@ -36,6 +55,12 @@ public:
     tk::TPoint ClientToScreen(tk::TPoint p) const override { return {p.X + left_, p.Y + top_}; }
     void SetFullScreen(bool on) override;
     bool IsFullScreen() const override { return fullScreen_; }
+    void SetWindowStyle(bool borderless, bool stayOnTop) override {
+        borderless_ = borderless;
+        stayOnTop_ = stayOnTop;
+    }
+    bool Borderless() const { return borderless_; }
+    bool StayOnTop() const { return stayOnTop_; }
 
     // Test controls. Activation and minimising deliver the activation event
     // as the window system would.
@@ -55,6 +80,7 @@ private:
     int left_ = 100, top_ = 80;
     int savedWidth_ = 0, savedHeight_ = 0, savedLeft_ = 0, savedTop_ = 0;
     bool active_ = true, minimized_ = false, fullScreen_ = false;
+    bool borderless_ = false, stayOnTop_ = false;
     QImage client_;
     tk::TRect lastDest_;
     int presents_ = 0;

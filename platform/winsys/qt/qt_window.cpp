@@ -4,11 +4,13 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 #include <cstdio>
 #include <set>
 
+#include "platform/winsys/messages.h"
 #include "platform/winsys/services.h"
 #include "toolkit/sysutils.h"
 
@@ -161,6 +163,12 @@ bool RasterWindow::event(QEvent* e) {
                 owner_->DeliverActivate(false);
             }
             break;
+        case QEvent::Close:
+            if (owner_->RequestClose()) {
+                e->ignore();
+                return true;
+            }
+            break;
         default: break;
     }
     return QRasterWindow::event(e);
@@ -270,6 +278,16 @@ void QtWindow::SetFullScreen(bool on) {
     }
 }
 
+void QtWindow::SetWindowStyle(bool borderless, bool stayOnTop) {
+    Qt::WindowFlags f = window_.flags();
+    f.setFlag(Qt::FramelessWindowHint, borderless);
+    f.setFlag(Qt::WindowStaysOnTopHint, stayOnTop);
+    if (f == window_.flags()) return;
+    bool visible = window_.isVisible();
+    window_.setFlags(f);
+    if (visible) window_.show();
+}
+
 bool QtWindow::IsFullScreen() const { return (window_.windowStates() & Qt::WindowFullScreen) != 0; }
 
 void QtWindow::ApplyCursor() {
@@ -317,6 +335,44 @@ public:
             throw tk::EInvalidOperation("A window needs the application object");
         return std::make_unique<QtWindow>(className, caption, w, h);
     }
+    void PumpEvents() override {
+        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    void WaitEvents() override {
+        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    void InitEventLoop() override {
+        if (QCoreApplication::instance()) return;
+        static int argc = 1;
+        static char name[] = "qvx";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);  // lives for the rest of the program
+    }
+    int MessageBox(HWND owner, const std::string& text, const std::string& caption, uint32_t type) override {
+        bool yesNo = (type & 0xF) == MB_YESNO;
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+            return yesNo ? IDYES : IDOK;
+        }
+        QMessageBox box;
+        box.setWindowTitle(QString::fromStdString(caption));
+        box.setText(QString::fromStdString(text));
+        uint32_t icon = type & 0xF0;
+        box.setIcon(icon == MB_ICONQUESTION      ? QMessageBox::Question
+                    : icon == MB_ICONHAND        ? QMessageBox::Critical
+                    : icon == MB_ICONEXCLAMATION ? QMessageBox::Warning
+                    : icon == MB_ICONASTERISK    ? QMessageBox::Information
+                                                 : QMessageBox::NoIcon);
+        box.setStandardButtons(yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
+        if (auto* w = dynamic_cast<QtWindow*>(owner)) {
+            box.winId();
+            if (box.windowHandle()) box.windowHandle()->setTransientParent(w->Handle());
+        }
+        int r = box.exec();
+        return r == QMessageBox::Yes ? IDYES : r == QMessageBox::No ? IDNO : IDOK;
+    }
+    // Linux desktops start their own screen saver; nothing to hand it to.
+    void StartScreenSaver() override {}
 };
 
 }  // namespace

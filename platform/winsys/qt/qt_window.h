@@ -50,6 +50,7 @@ public:
     tk::TPoint ClientToScreen(tk::TPoint p) const override;
     void SetFullScreen(bool on) override;
     bool IsFullScreen() const override;
+    void SetWindowStyle(bool borderless, bool stayOnTop) override;
 
     QWindow* Handle() { return &window_; }
     void ApplyCursor();
