@@ -202,8 +202,15 @@ void TWriter::WriteProperty(TPersistent& instance, const TPropInfo& prop) {
             WriteIdent(ReferenceName(c));
             return;
         }
+        case TPropKind::Method: {
+            auto* comp = dynamic_cast<TComponent*>(&instance);
+            std::string handler = comp ? comp->HandlerName(prop.Name) : std::string();
+            if (handler.empty()) return;
+            WritePropName(prop.Name);
+            WriteIdent(handler);
+            return;
+        }
     }
-    (void)instance;
 }
 
 void TWriter::WriteProperties(TPersistent& instance) {
@@ -533,7 +540,7 @@ void TReader::ReadPrefix(uint8_t& flags, int64_t& childPos) {
     }
 }
 
-bool TReader::ReadPropValue(TPersistent&, TPropInfo& prop) {
+bool TReader::ReadPropValue(TPersistent& instance, TPropInfo& prop) {
     switch (prop.Kind) {
         case TPropKind::Integer: {
             int64_t v = ReadInteger();
@@ -579,6 +586,16 @@ bool TReader::ReadPropValue(TPersistent&, TPropInfo& prop) {
             }
             std::string name = ReadIdent();
             if (prop.SetRef) fixups_.push_back({prop.SetRef, name});
+            return true;
+        }
+        case TPropKind::Method: {
+            std::string name = ReadIdent();
+            const std::any* handler = handlers_ ? handlers_->Find(name) : nullptr;
+            if (!handler) throw EReadError(Format(msg::SHandlerNotRegistered, name.c_str()));
+            if (!prop.SetHandler || !prop.SetHandler(*handler))
+                throw EReadError(Format(msg::SHandlerDoesNotFit, name.c_str(), prop.Name.c_str()));
+            if (auto* comp = dynamic_cast<TComponent*>(&instance))
+                comp->SetHandlerName(prop.Name, name);
             return true;
         }
     }

@@ -161,6 +161,9 @@ public:
                               std::function<void(TStream&)> writeData, bool hasData) override;
 
     TComponent* Root() const { return root_; }
+    // The handlers event properties bind to; without a table, or for a
+    // name the table lacks, an event fails with "Handler %s is not registered".
+    void SetHandlers(const THandlerTable* handlers) { handlers_ = handlers; }
     int64_t Position() const;
     // Moves forward over n bytes, or "Stream read error" when fewer remain.
     void Skip(int64_t n);
@@ -188,6 +191,7 @@ private:
     bool canHandleExcepts_ = false;
     bool definedFound_ = false;
     int childDepth_ = 0;
+    const THandlerTable* handlers_ = nullptr;
     struct Fixup {
         std::function<void(TComponent*)> set;
         std::string name;
