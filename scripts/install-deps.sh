@@ -9,7 +9,7 @@ PACKAGES=(
   libjpeg-dev libsdl2-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-apps imagemagick xdotool
+  xvfb xauth x11-apps imagemagick xdotool python3
 )
 
 missing=()

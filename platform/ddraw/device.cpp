@@ -37,6 +37,17 @@ DisplayMode Device::CurrentMode() const {
                        d.refreshHz};
 }
 
+void Device::SyncDesktopMode() {
+    winsys::Window* w = coopWindow.Get();
+    if (alive && modeSet && exclusive && w) {
+        winsys::SetFullScreenMode(w, winsys::DesktopMode{mode.width, mode.height, mode.bpp, mode.refresh});
+        holdsDesktop = true;
+    } else if (holdsDesktop) {
+        winsys::ClearFullScreenMode();
+        holdsDesktop = false;
+    }
+}
+
 void Device::LoseAll() {
     for (SurfaceImpl* s : surfaces) s->SetLost();
 }
@@ -55,17 +66,17 @@ void Device::Unhook() {
     activateListener = 0;
     if (g_exclusiveOwner == this) g_exclusiveOwner = nullptr;
     exclusive = false;
+    SyncDesktopMode();
 }
 
 void Device::PresentPrimary() {
     SurfaceImpl* p = primary;
     if (!p || p->Lost()) return;
     if (p->IsFrontOfChain()) {
-        QImage frame = ToImage(p->View(), p->Format(), p->EffectivePalette());
         winsys::Window* w = coopWindow.Get();
-        tk::TRect dest = w ? Letterbox(frame.width(), frame.height(), w->ClientWidth(), w->ClientHeight())
-                           : tk::Bounds(0, 0, frame.width(), frame.height());
-        display->Present(w, frame, dest);
+        tk::TRect dest = w ? Letterbox(p->Width(), p->Height(), w->ClientWidth(), w->ClientHeight())
+                           : tk::Bounds(0, 0, p->Width(), p->Height());
+        display->Present(w, p->MakeFrame(p->View()), dest);
         return;
     }
     // Windowed: the primary is the desktop; the window shows its part of it.
@@ -78,25 +89,7 @@ void Device::PresentPrimary() {
     v.bits = v.At(part.left, part.top);
     v.width = part.right - part.left;
     v.height = part.bottom - part.top;
-    QImage frame = ToImage(v, p->Format(), p->EffectivePalette());
-    display->Present(w, frame, tk::Bounds(part.left - sc.Left, part.top - sc.Top, v.width, v.height));
-}
-
-tk::TRect Letterbox(int w, int h, int cw, int ch) {
-    if (w <= 0 || h <= 0 || cw <= 0 || ch <= 0) return tk::TRect{};
-    int k = std::min(cw / w, ch / h);
-    int dw, dh;
-    if (k >= 1) {
-        dw = w * k;
-        dh = h * k;
-    } else if (int64_t(cw) * h <= int64_t(ch) * w) {
-        dw = cw;
-        dh = std::max(1, static_cast<int>(int64_t(h) * cw / w));
-    } else {
-        dh = ch;
-        dw = std::max(1, static_cast<int>(int64_t(w) * ch / h));
-    }
-    return tk::Bounds((cw - dw) / 2, (ch - dh) / 2, dw, dh);
+    display->Present(w, p->MakeFrame(v), tk::Bounds(part.left - sc.Left, part.top - sc.Top, v.width, v.height));
 }
 
 namespace {
@@ -333,6 +326,10 @@ void SurfaceImpl::MakeChain(int count) {
 }
 
 PixelView SurfaceImpl::View() const { return PixelView{buf_->bits, pitch_, width_, height_, fmt_.Bytes()}; }
+
+std::shared_ptr<const winsys::Frame> SurfaceImpl::MakeFrame(const PixelView& part) const {
+    return ddraw::MakeFrame(part, fmt_, EffectivePalette(), buf_);
+}
 
 const PALETTEENTRY* SurfaceImpl::EffectivePalette() const {
     if (palette_) return palette_->Entries();
@@ -744,6 +741,7 @@ public:
     ~DirectDrawImpl() override {
         dev_->Unhook();
         dev_->alive = false;
+        dev_->SyncDesktopMode();
         auto& v = LiveDevices();
         v.erase(std::remove(v.begin(), v.end(), dev_.get()), v.end());
     }
@@ -809,6 +807,7 @@ public:
                 }
             });
         }
+        dev_->SyncDesktopMode();
         return DD_OK;
     }
 
@@ -826,6 +825,7 @@ public:
         if (!(m == dev_->CurrentMode())) dev_->LoseAll();
         dev_->mode = m;
         dev_->modeSet = true;
+        dev_->SyncDesktopMode();
         return DD_OK;
     }
 
@@ -834,6 +834,7 @@ public:
         if (dev_->modeSet) {
             DisplayMode before = dev_->mode;
             dev_->modeSet = false;
+            dev_->SyncDesktopMode();
             if (!(before == dev_->CurrentMode())) dev_->LoseAll();
         }
         return DD_OK;

@@ -35,7 +35,12 @@ struct Device {
     SurfaceImpl* primary = nullptr;
     std::vector<SurfaceImpl*> surfaces;
 
+    bool holdsDesktop = false;  // this device's mode is the desktop's (winsys)
+
     DisplayMode CurrentMode() const;
+    // Makes the desktop follow this device: its mode while it holds a
+    // full-screen mode in exclusive mode, the real desktop once it lets go.
+    void SyncDesktopMode();
     void LoseAll();
     void PresentPrimary();
     void Unhook();
@@ -116,6 +121,9 @@ public:
     // Makes `count` back buffers of this (a primary) as a flip chain.
     void MakeChain(int count);
     PixelView View() const;
+    // A frame of `part` (a view into this surface) that keeps the pixels
+    // alive while the window holds it.
+    std::shared_ptr<const winsys::Frame> MakeFrame(const PixelView& part) const;
     const PixelFormat& Format() const { return fmt_; }
     int Width() const { return width_; }
     int Height() const { return height_; }

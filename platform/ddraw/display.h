@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "ddraw.h"
+#include "platform/winsys/frame.h"
 #include "platform/winsys/winsys.h"
 
 namespace ddraw {
@@ -15,7 +16,8 @@ public:
     virtual ~Display() = default;
     // Shows `frame` in `window` (null when the primary has no window to
     // show in) at `dest`, client coordinates.
-    virtual void Present(winsys::Window* window, const QImage& frame, const tk::TRect& dest) = 0;
+    virtual void Present(winsys::Window* window, std::shared_ptr<const winsys::Frame> frame,
+                         const tk::TRect& dest) = 0;
     // Blocks until the next vertical blank begins.
     virtual void WaitForVerticalBlank() = 0;
     virtual bool InVerticalBlank() = 0;
@@ -33,10 +35,8 @@ std::shared_ptr<Display> CurrentDisplay();
 std::shared_ptr<Display> HeadlessDisplay();
 std::shared_ptr<Display> QtDisplay();
 
-// Where a frame of w x h goes in a client area of cw x ch: centred at the
-// largest integer scale that fits, or scaled down keeping its shape when
-// not even scale 1 fits.
-tk::TRect Letterbox(int w, int h, int cw, int ch);
+// Where a frame goes in a client area (winsys, which maps the pointer back).
+using winsys::Letterbox;
 
 // Sleeps until the next vertical blank of a display refreshing `hz` times a
 // second (ticks counted from a fixed start); true if inside a blank now.

@@ -4,8 +4,10 @@
 
 #include <QImage>
 #include <cstdint>
+#include <memory>
 
 #include "ddraw.h"
+#include "platform/winsys/frame.h"
 
 namespace ddraw {
 
@@ -46,6 +48,20 @@ struct PixelView {
 // The view as a 32-bit RGB image (a copy); 8-bit pixels through `palette`
 // (256 entries).
 QImage ToImage(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* palette);
+
+// The 256 colours of a palette as opaque 32-bit RGB (black without one).
+void PaletteTable(const PALETTEENTRY* palette, uint32_t table[256]);
+// n palette indices to opaque 32-bit RGB through `table`.
+void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* out);
+// n pixels of format `f` to opaque 32-bit RGB; `table` is the palette
+// table of 8-bit pixels (unused otherwise).
+void ConvertRow(const uint8_t* in, int n, const PixelFormat& f, const uint32_t* table, uint32_t* out);
+
+// A frame of the view's pixels as they are when the window paints it.
+// `keep` keeps the memory alive (the view does not own it); 8-bit pixels
+// show through `palette` as it is now.
+std::shared_ptr<const winsys::Frame> MakeFrame(const PixelView& v, const PixelFormat& f,
+                                               const PALETTEENTRY* palette, std::shared_ptr<const void> keep);
 
 // Rectangle helpers.
 inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }

@@ -117,10 +117,10 @@ tk::TPoint ConfinePoint(tk::TPoint p) {
     return p;
 }
 
-tk::TPoint GetCursorPos() { return CurrentServices().CursorPos(); }
+tk::TPoint GetCursorPos() { return DesktopFromNative(CurrentServices().CursorPos()); }
 
 bool SetCursorPos(int x, int y) {
-    CurrentServices().MoveCursor(ConfinePoint({x, y}));
+    CurrentServices().MoveCursor(NativeFromDesktop(ConfinePoint({x, y})));
     return true;
 }
 
@@ -136,7 +136,7 @@ bool ClipCursor(const tk::TRect* rect) {
     g_clip = r;
     // The pointer moves inside at once.
     tk::TPoint now = GetCursorPos(), in = ConfinePoint(now);
-    if (in.X != now.X || in.Y != now.Y) CurrentServices().MoveCursor(in);
+    if (in.X != now.X || in.Y != now.Y) CurrentServices().MoveCursor(NativeFromDesktop(in));
     return true;
 }
 
@@ -145,8 +145,6 @@ tk::TRect GetClipCursor() {
     DesktopMode d = GetDesktopMode();
     return tk::TRect{0, 0, d.width, d.height};
 }
-
-DesktopMode GetDesktopMode() { return CurrentServices().Desktop(); }
 
 void MessageBeep(uint32_t type) { CurrentServices().Beep(type); }
 

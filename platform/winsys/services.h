@@ -39,4 +39,12 @@ Services& QtServices();
 // Clamps a point into the current cursor confinement (and the desktop).
 tk::TPoint ConfinePoint(tk::TPoint p);
 
+// Screen coordinates of the window system to desktop ones (mode units while
+// a full-screen mode is set; the same point otherwise), and back.
+tk::TPoint DesktopFromNative(tk::TPoint native);
+tk::TPoint NativeFromDesktop(tk::TPoint desktop);
+// Client coordinates of `w` in mode units when it shows the full-screen
+// mode; the same point otherwise.
+tk::TPoint ModeFromClient(const Window* w, tk::TPoint client);
+
 }  // namespace winsys

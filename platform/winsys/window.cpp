@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "services.h"
+
 namespace winsys {
 
 int Window::OnKey(std::function<void(const KeyEvent&)> fn) {
@@ -31,9 +33,18 @@ void Window::DeliverKey(const KeyEvent& e) {
 }
 
 void Window::DeliverMouse(const MouseEvent& e) {
+    // A window showing a full-screen mode reports positions in mode units.
+    MouseEvent m = e;
+    tk::TPoint p = ModeFromClient(this, {e.x, e.y});
+    m.x = p.X;
+    m.y = p.Y;
     auto copy = listeners_;
     for (auto& l : copy)
-        if (l.mouse) l.mouse(e);
+        if (l.mouse) l.mouse(m);
+}
+
+void Window::PresentFrame(std::shared_ptr<const Frame> frame, const tk::TRect& dest) {
+    if (frame) Present(frame->ToImage(), dest);
 }
 
 void Window::DeliverActivate(bool active) {
@@ -51,7 +62,6 @@ void Window::CapturePointer(bool capture) {
 }  // namespace winsys
 
 #include "platform/com/backend.h"
-#include "services.h"
 
 namespace winsys {
 

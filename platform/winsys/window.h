@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frame.h"
 #include "toolkit/graphics.h"
 
 namespace winsys {
@@ -27,7 +28,7 @@ enum class MouseButton { Left = 0, Right = 1, Middle = 2, X1 = 3 };
 
 struct MouseEvent {
     enum Kind { Move, Press, Release, Wheel } kind = Move;
-    int x = 0, y = 0;    // client coordinates
+    int x = 0, y = 0;    // client coordinates (mode units in a full-screen mode)
     int dx = 0, dy = 0;  // relative motion since the previous event
     int wheel = 0;       // wheel delta, 120 a notch
     MouseButton button = MouseButton::Left;
@@ -50,6 +51,9 @@ public:
     // Shows a frame in the client area: `frame` is painted into `dest`
     // (client coordinates).
     virtual void Present(const QImage& frame, const tk::TRect& dest) = 0;
+    // As Present, for a frame read when the window paints (at once here;
+    // a real window converts only the frames it shows).
+    virtual void PresentFrame(std::shared_ptr<const Frame> frame, const tk::TRect& dest);
     // Client to screen coordinates.
     virtual tk::TPoint ClientToScreen(tk::TPoint p) const = 0;
     // Exclusive full-screen display: the window covers its screen without a

@@ -27,8 +27,20 @@ struct DesktopMode {
     int bitsPerPixel = 32;
     int refreshHz = 60;
 };
-// The primary screen's size, depth and refresh rate.
+// The primary screen's size, depth and refresh rate; while a full-screen
+// mode is set, that mode's.
 DesktopMode GetDesktopMode();
+
+class Window;
+
+// A full-screen display mode shown in `window`: while it is set the desktop
+// is that mode, so GetDesktopMode reports it, and the cursor position, the
+// cursor confinement and the window's mouse events are in mode units. The
+// window shows the mode letterboxed into its client area (Letterbox in
+// frame.h); these undo that. Setting another mode or clearing it releases
+// the confinement, whose units change. The mode goes with its window.
+void SetFullScreenMode(Window* window, const DesktopMode& mode);
+void ClearFullScreenMode();
 
 // ---- Beeps -------------------------------------------------------------------------
 

@@ -30,6 +30,7 @@ void TApplication::FormCreated(TForm* form) {
 }
 
 void TApplication::Run() {
+    FTerminated = false;
     if (FMainForm && !FMainForm->Visible()) FMainForm->Show();
     while (!FTerminated) HandleMessage();
 }

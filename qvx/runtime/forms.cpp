@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "application.h"
+#include "screen.h"
 #include "platform/winsys/winsys.h"
 
 namespace qvx {
@@ -240,6 +241,9 @@ void TForm::Loaded() {
     if (FVisible && !FWindow) Show();
 }
 
-void RegisterRuntimeComponents() { tk::RegisterComponentClass<TForm>("TForm"); }
+void RegisterRuntimeComponents() {
+    tk::RegisterComponentClass<TForm>("TForm");
+    tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
+}
 
 }  // namespace qvx

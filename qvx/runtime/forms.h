@@ -94,9 +94,8 @@ public:
     virtual void WndProc(winsys::MSG& msg);
 
     void GetProperties(tk::TPropList& props) override;
-    // Form data lists every component the form owns.
-    void GetChildren(const std::function<void(tk::TComponent*)>& proc,
-                     tk::TComponent* root) override;
+    // Form data holds the owned components after the form's properties.
+    void GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent* root) override;
     void Loaded() override;
 
 private:

@@ -1,11 +1,13 @@
 #include "gameparts.h"
 
+#include "screen.h"
+
 namespace qvx {
 
 bool OwnerHasScreen(const tk::TComponent* owner) {
     if (!owner) return false;
     for (int i = 0; i < owner->ComponentCount(); ++i)
-        if (tk::SameText(owner->Components(i)->ClassName(), "TQVXScreen")) return true;
+        if (dynamic_cast<TQVXScreen*>(owner->Components(i))) return true;
     return false;
 }
 

@@ -1,23 +1,44 @@
 #!/usr/bin/env bash
-# The demo on the real backend under a virtual X display: it must run its
-# frames, play its bounce sound (SDL's dummy audio driver) and move the ship
-# right while the Right key is held, read through DirectInput.
+# The demo on the real backend under a virtual X display, with its surfaces
+# lost every few frames: it must run its frames, play its bounce sound
+# (SDL's dummy audio driver), move the ship right while the Right key is
+# held (read through DirectInput), and dump a frame that shows its yellow
+# ship on its blue backdrop.
 set -u
 demo=$1
+shift
 out=$(mktemp)
+dump=$(mktemp --suffix=.bmp)
 SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
-  '$demo' $2 --frames 400 >'$out' 2>/dev/null & pid=\$!
+  '$demo' $* --frames 400 --lose-every 25 --dump-frame 30 '$dump' >'$out' 2>/dev/null & pid=\$!
   sleep 1.5
   win=\$(xdotool search --name 'QVX Demo' | head -n1)
   [ -n \"\$win\" ] && xdotool windowactivate --sync \$win 2>/dev/null; xdotool windowfocus \$win 2>/dev/null
   xdotool keydown Right; sleep 1; xdotool keyup Right
   wait \$pid"
+rc=$?
 cat "$out"
 line=$(cat "$out")
 rm -f "$out"
+[ $rc -eq 0 ] || { echo "demo failed ($rc)"; exit 1; }
 [[ $line =~ ship\ at\ ([0-9]+), ]] || { echo "no report"; exit 1; }
 x=${BASH_REMATCH[1]}
 [[ $line == *"bounces heard"* ]] || { echo "no sound"; exit 1; }
 [[ $line == *"read through DirectInput"* ]] || { echo "no keyboard"; exit 1; }
-[ "$x" -gt 160 ] || { echo "ship did not move right (x=$x)"; exit 1; }
+[[ $line =~ ([0-9]+)\ restores ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || { echo "surfaces never lost"; exit 1; }
+[ "$x" -gt 170 ] || { echo "ship did not move right (x=$x)"; exit 1; }
+python3 - "$dump" <<'PY' || exit 1
+import struct, sys
+d = open(sys.argv[1], 'rb').read()
+w, h, planes, bpp = struct.unpack('<iiHH', d[18:30])
+assert d[:2] == b'BM' and bpp == 24, 'not a 24-bit BMP'
+off = struct.unpack('<I', d[10:14])[0]
+stride = (w * 3 + 3) // 4 * 4
+px = [d[off + y * stride + x * 3: off + y * stride + x * 3 + 3] for y in range(abs(h)) for x in range(w)]
+yellow = sum(1 for p in px if p[2] > 200 and p[1] > 200 and p[0] < 80)
+blue = sum(1 for p in px if p[0] > p[2] + 40)
+assert yellow > 20, 'no ship in the frame'
+assert blue > len(px) // 2, 'no backdrop in the frame'
+PY
+rm -f "$dump"
 echo "ok"

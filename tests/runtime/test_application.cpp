@@ -115,14 +115,6 @@ TEST_F(AppTest, MouseEventsCarryButtonAndClientPosition) {
     EXPECT_EQ(events, (std::vector<std::string>{"move 17,300", "down 1 17,300"}));
 }
 
-TEST_F(AppTest, ScreenSaverStartsUnlessSwallowed) {
-    form->Show();
-    int before = hl::ScreenSaverStarts();
-    winsys::PostMessage(form->Handle(), winsys::WM_SYSCOMMAND, winsys::SC_SCREENSAVE);
-    app->ProcessMessages();
-    EXPECT_EQ(hl::ScreenSaverStarts(), before + 1);
-}
-
 TEST_F(AppTest, BorderStyleKeepsOuterSizeAndClosingMainFormEnds) {
     form->SetClientWidth(320);
     form->SetClientHeight(200);

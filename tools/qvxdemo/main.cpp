@@ -1,313 +1,349 @@
-// qvxdemo: a small game loop on the platform layer. Full screen at
-// 320 x 240 x 8 (shown scaled in the window), or --windowed. The keyboard is
-// read through DirectInput: arrow keys move the ship, Esc quits. Balls
-// bouncing off the walls play a short tone through DirectSound, panned to
-// where they hit. --frames N stops after N frames.
-#include <QGuiApplication>
-#include <QTimer>
+// qvxdemo: a small game on the runtime's screen. Balls bounce over a
+// hi-colour backdrop; the arrow keys move the ship (read through
+// DirectInput), each bounce plays a tone (DirectSound), Esc quits. Sprites
+// come from sprites.iml (the screen's tile library), the backdrop from
+// backdrop.hcl (its hi-colour library), both beside the program.
+#include <QImage>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/com/backend.h"
-#include "platform/ddraw/ddraw.h"
+#include "platform/ddraw/display.h"
+#include "platform/ddraw/pixels.h"
 #include "platform/dinput/dinput.h"
 #include "platform/dsound/dsound.h"
-#include "platform/winsys/window.h"
-#include "platform/winsys/winsys.h"
-#include "toolkit/graphics.h"
+#include "qvx/assets/QVXILib.h"
+#include "qvx/hicolor/QVX.h"
+#include "qvx/runtime/application.h"
+#include "qvx/runtime/forms.h"
+#include "qvx/runtime/screen.h"
 
 namespace {
 
-constexpr int kW = 320, kH = 240, kBall = 24, kBalls = 7;
+using namespace qvx;
 
-DDSURFACEDESC2 Desc() {
-    DDSURFACEDESC2 d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    return d;
-}
+constexpr int kBall = 24, kBalls = 7, kShip = 7;
+constexpr const char* kUsage =
+    "usage: qvxdemo [options]\n"
+    "  --mode WxHxBPP      display mode, one of 640x480x8|16|24|32, 320x200x8, 800x600x8|16|24|32,\n"
+    "                      1024x768x8|16|24|32, 640x400x8, 320x240x8 (default 320x240x8)\n"
+    "  --window            run in a window instead of full screen\n"
+    "  --stretch           windowed: stretch the frame over the whole window\n"
+    "  --frames N          stop after N frames\n"
+    "  --dump-frame K FILE write frame K as presented to FILE, a 24-bit BMP\n"
+    "  --lose-every N      lose every surface every N frames (the demo restores and goes on)\n"
+    "  --help              this text\n"
+    "Arrow keys move the ship, Esc quits.\n";
 
-struct Demo {
-    std::unique_ptr<winsys::Window> window;
-    ComPtr<IDirectDraw4> dd;
-    ComPtr<IDirectDrawSurface4> front, back, balls, ship, primary;
-    ComPtr<IDirectDrawPalette> palette;
-    ComPtr<IDirectDrawClipper> clipper;
-    ComPtr<IDirectSound> sound;
-    ComPtr<IDirectSoundBuffer> bounce;
-    ComPtr<IDirectInput> input;
-    ComPtr<IDirectInputDevice> keyboard;
-    int bounces = 0;
-    bool windowed = false;
-    int depth = 8;
-    bool keys[256] = {};
-    double shipX = kW / 2, shipY = kH - 40;
-    double bx[kBalls], by[kBalls], vx[kBalls], vy[kBalls];
-    int frame = 0, maxFrames = 0;
-
-    uint32_t Colour(int index, uint8_t r, uint8_t g, uint8_t b) const {
-        if (depth == 8) return static_cast<uint32_t>(index);
-        return (uint32_t(r) << 16) | (uint32_t(g) << 8) | b;
+// The keyboard, started by the screen at the end of its start-up.
+class DemoKeyboard : public TQVXInputBase {
+public:
+    using TQVXInputBase::TQVXInputBase;
+    void StartInput() override {
+        auto* form = dynamic_cast<TForm*>(Owner());
+        if (DirectInputCreateA(nullptr, 0x0500, input.Put(), nullptr) != DI_OK) return;
+        if (input->CreateDevice(GUID_SysKeyboard, device.Put(), nullptr) != DI_OK) return;
+        device->SetDataFormat(&c_dfDIKeyboard);
+        device->SetCooperativeLevel(form ? form->Handle() : nullptr, DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
+        device->Acquire();
     }
-
-    bool Fail(const char* what, HRESULT hr) {
-        std::fprintf(stderr, "qvxdemo: %s failed (0x%08X)\n", what, static_cast<unsigned>(hr));
-        return false;
-    }
-
-    ComPtr<IDirectDrawSurface4> Offscreen(int w, int h) {
-        DDSURFACEDESC2 d = Desc();
-        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-        d.dwWidth = static_cast<DWORD>(w);
-        d.dwHeight = static_cast<DWORD>(h);
-        ComPtr<IDirectDrawSurface4> s;
-        dd->CreateSurface(&d, s.Put(), nullptr);
-        return s;
-    }
-
-    // Pixels written through Lock: shaded balls and a ship, 0 (the key)
-    // around them.
-    void PaintSprites() {
-        DDSURFACEDESC2 d = Desc();
-        if (balls->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) == DD_OK) {
-            for (int i = 0; i < kBalls; ++i)
-                for (int y = 0; y < kBall; ++y)
-                    for (int x = 0; x < kBall; ++x) {
-                        double dx = x - kBall / 2 + 0.5, dy = y - kBall / 2 + 0.5, r = std::sqrt(dx * dx + dy * dy);
-                        int shade = r < kBall / 2 ? 15 - static_cast<int>(std::hypot(dx + 4, dy + 4) * 1.2) : -1;
-                        uint32_t v = 0;
-                        if (shade >= 0 || r < kBall / 2) {
-                            int s = std::max(shade, 0);
-                            v = Colour(16 + i * 16 + s, static_cast<uint8_t>(80 + s * 11), static_cast<uint8_t>(40 + i * 25),
-                                       static_cast<uint8_t>(200 - i * 20));
-                        }
-                        auto* row = static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch;
-                        int bytes = depth / 8;
-                        std::memcpy(row + (i * kBall + x) * bytes, &v, static_cast<size_t>(bytes));
-                    }
-            balls->Unlock(nullptr);
+    bool Read(bool keys[256]) {
+        if (!device) return false;
+        uint8_t state[256];
+        HRESULT hr = device->GetDeviceState(sizeof state, state);
+        if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
+            device->Acquire();
+            hr = device->GetDeviceState(sizeof state, state);
         }
-        HDC dc = nullptr;
-        if (ship->GetDC(&dc) == DD_OK) {
-            tk::TCanvas c;
-            c.SetHandle(dc);
-            c.Brush.Color = tk::clBlack;
-            c.FillRect(tk::Rect(0, 0, 32, 24));
-            c.Brush.Color = tk::RGB(255, 255, 0);
-            c.Pen.Color = tk::RGB(255, 128, 0);
-            QPolygon hull;
-            c.Painter().setRenderHint(QPainter::Antialiasing, false);
-            c.Painter().setPen(QColor(255, 128, 0));
-            c.Painter().setBrush(QColor(255, 255, 0));
-            hull << QPoint(16, 1) << QPoint(30, 22) << QPoint(16, 16) << QPoint(2, 22);
-            c.Painter().drawPolygon(hull);
-            c.SetHandle(nullptr);
-            ship->ReleaseDC(dc);
-        }
-        DDCOLORKEY key{0, 0};
-        balls->SetColorKey(DDCKEY_SRCBLT, &key);
-        ship->SetColorKey(DDCKEY_SRCBLT, &key);
-    }
-
-    bool Start() {
-        platform::SelectBackend(platform::Backend::Real);
-        window = winsys::CreateTopLevelWindow("TfrmQVXDemo", "QVX Demo", 640, 480);
-        IDirectDraw* one = nullptr;
-        if (HRESULT hr = DirectDrawCreate(nullptr, &one, nullptr)) return Fail("DirectDrawCreate", hr);
-        ComPtr<IDirectDraw> first;
-        first.Attach(one);
-        if (HRESULT hr = first->QueryInterface(IID_IDirectDraw4, dd.PutVoid())) return Fail("QueryInterface", hr);
-        DDSURFACEDESC2 d = Desc();
-        if (windowed) {
-            if (HRESULT hr = dd->SetCooperativeLevel(window.get(), DDSCL_NORMAL)) return Fail("SetCooperativeLevel", hr);
-            window->SetClientSize(kW * 2, kH * 2);
-            d.dwFlags = DDSD_CAPS;
-            d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-            if (HRESULT hr = dd->CreateSurface(&d, primary.Put(), nullptr)) return Fail("CreateSurface", hr);
-            dd->CreateClipper(0, clipper.Put(), nullptr);
-            clipper->SetHWnd(0, window.get());
-            primary->SetClipper(clipper.Get());
-            DDSURFACEDESC2 m = Desc();
-            dd->GetDisplayMode(&m);
-            depth = static_cast<int>(m.ddpfPixelFormat.dwRGBBitCount);
-            back = Offscreen(kW, kH);
-        } else {
-            if (HRESULT hr = dd->SetCooperativeLevel(window.get(), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN))
-                return Fail("SetCooperativeLevel", hr);
-            if (HRESULT hr = dd->SetDisplayMode(kW, kH, 8, 0, 0)) return Fail("SetDisplayMode", hr);
-            d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-            d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-            d.dwBackBufferCount = 2;
-            if (HRESULT hr = dd->CreateSurface(&d, front.Put(), nullptr)) return Fail("CreateSurface", hr);
-            DDSCAPS2 caps{DDSCAPS_BACKBUFFER, 0, 0, 0};
-            if (HRESULT hr = front->GetAttachedSurface(&caps, back.Put())) return Fail("GetAttachedSurface", hr);
-            PALETTEENTRY pal[256] = {};
-            for (int i = 0; i < 16; ++i) pal[i] = {static_cast<uint8_t>(i * 4), static_cast<uint8_t>(i * 4), static_cast<uint8_t>(40 + i * 8), 0};
-            pal[0] = {0, 0, 0, 0};
-            for (int b = 0; b < kBalls; ++b)
-                for (int s = 0; s < 16; ++s)
-                    pal[16 + b * 16 + s] = {static_cast<uint8_t>(80 + s * 11), static_cast<uint8_t>(40 + b * 25),
-                                            static_cast<uint8_t>(200 - b * 20), 0};
-            pal[250] = {255, 255, 0, 0};
-            pal[251] = {255, 128, 0, 0};
-            pal[255] = {255, 255, 255, 0};
-            dd->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, pal, palette.Put(), nullptr);
-            front->SetPalette(palette.Get());
-        }
-        StartSound();
-        StartInput();
-        winsys::SetCursor(nullptr);
-        balls = Offscreen(kBall * kBalls, kBall);
-        ship = Offscreen(32, 24);
-        if (!balls || !ship || !back) return Fail("CreateSurface", DDERR_GENERIC);
-        PaintSprites();
-        for (int i = 0; i < kBalls; ++i) {
-            bx[i] = 20 + i * 40;
-            by[i] = 20 + (i * 37) % 120;
-            vx[i] = 1.1 + 0.3 * i;
-            vy[i] = 0.8 + 0.25 * (kBalls - i);
-        }
+        if (hr != DI_OK) return false;
+        for (int i = 0; i < 256; ++i) keys[i] = (state[i] & 0x80) != 0;
         return true;
     }
+    ComPtr<IDirectInput> input;
+    ComPtr<IDirectInputDevice> device;
+};
 
-    // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
-    void StartSound() {
+// The bounce tone, made again on every activation of the form.
+class DemoSound : public TQVXAudioBase {
+public:
+    using TQVXAudioBase::TQVXAudioBase;
+    void StartAudio() override {
+        auto* form = dynamic_cast<TForm*>(Owner());
+        bounce.Reset();
+        sound.Reset();
         if (DirectSoundCreate(nullptr, sound.Put(), nullptr) != DS_OK) return;
-        sound->SetCooperativeLevel(window.get(), DSSCL_NORMAL);
+        sound->SetCooperativeLevel(form ? form->Handle() : nullptr, DSSCL_NORMAL);
+        // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
         WAVEFORMATEX wf{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
         const DWORD samples = 22050 * 70 / 1000;
-        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, samples * 2, 0, &wf};
+        DSBUFFERDESC bd{sizeof(DSBUFFERDESC), DSBCAPS_STATIC | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME, samples * 2, 0,
+                        &wf};
         if (sound->CreateSoundBuffer(&bd, bounce.Put(), nullptr) != DS_OK) return;
         void *p1 = nullptr, *p2 = nullptr;
         DWORD n1 = 0, n2 = 0;
         if (bounce->Lock(0, samples * 2, &p1, &n1, &p2, &n2, 0) == DS_OK) {
             auto* out = static_cast<int16_t*>(p1);
             for (DWORD i = 0; i < n1 / 2; ++i)
-                out[i] = static_cast<int16_t>(12000 * std::exp(-double(i) / 300) * std::sin(2 * M_PI * 880 * i / 22050));
+                out[i] = static_cast<int16_t>(12000 * std::exp(-double(i) / 300) *
+                                              std::sin(2 * M_PI * 880 * i / 22050));
             bounce->Unlock(p1, n1, p2, n2);
         }
     }
-
-    void Bounce(double x) {
-        ++bounces;
+    void Play(double pan) {
         if (!bounce) return;
         bounce->Stop();
         bounce->SetCurrentPosition(0);
-        bounce->SetPan(static_cast<LONG>((x / kW * 2 - 1) * 3000));
+        bounce->SetPan(static_cast<LONG>(pan * 3000));
         bounce->Play(0, 0, 0);
     }
+    ComPtr<IDirectSound> sound;
+    ComPtr<IDirectSoundBuffer> bounce;
+};
 
-    void StartInput() {
-        if (DirectInputCreateA(nullptr, 0x0500, input.Put(), nullptr) != DI_OK) return;
-        if (input->CreateDevice(GUID_SysKeyboard, keyboard.Put(), nullptr) != DI_OK) return;
-        keyboard->SetDataFormat(&c_dfDIKeyboard);
-        keyboard->SetCooperativeLevel(window.get(), DISCL_FOREGROUND | DISCL_NONEXCLUSIVE);
-        keyboard->Acquire();
-    }
+struct Options {
+    TDisplayMode mode = TDisplayMode::dm320x240x8;
+    bool window = false, stretch = false;
+    int frames = 0, dumpFrame = -1, loseEvery = 0;
+    std::string dumpFile;
+};
 
-    void ReadKeys() {
-        if (!keyboard) return;
-        uint8_t state[256];
-        HRESULT hr = keyboard->GetDeviceState(sizeof state, state);
-        if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
-            keyboard->Acquire();
-            hr = keyboard->GetDeviceState(sizeof state, state);
+bool ParseMode(const std::string& text, TDisplayMode& mode) {
+    static const char* names[] = {"640x480x8",    "640x480x16",  "640x480x24",   "640x480x32",   "320x200x8",
+                                  "800x600x8",    "800x600x16",  "800x600x24",   "800x600x32",   "1024x768x8",
+                                  "1024x768x16",  "1024x768x24", "1024x768x32",  "640x400x8",    "320x240x8"};
+    for (int i = 0; i < 15; ++i)
+        if (text == names[i]) {
+            mode = static_cast<TDisplayMode>(i);
+            return true;
         }
-        if (hr != DI_OK) return;
-        for (int i = 0; i < 256; ++i) keys[i] = (state[i] & 0x80) != 0;
-        if (keys[DIK_ESCAPE]) QGuiApplication::quit();
+    return false;
+}
+
+// The pixels of a surface as an RGB image (8 bits through `palette`).
+QImage SurfaceImage(IDirectDrawSurface4* s, const tk::TPaletteEntry* palette) {
+    DDSURFACEDESC2 d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    if (s->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return {};
+    ddraw::PixelFormat f;
+    QImage img;
+    if (ddraw::FormatFromDD(d.ddpfPixelFormat, &f)) {
+        ddraw::PixelView v{static_cast<uint8_t*>(d.lpSurface), d.lPitch, static_cast<int>(d.dwWidth),
+                           static_cast<int>(d.dwHeight), f.Bytes()};
+        img = ddraw::ToImage(v, f, palette);
+    }
+    s->Unlock(nullptr);
+    return img;
+}
+
+struct Demo {
+    Options opt;
+    TApplication* app = nullptr;
+    TQVXScreen* screen = nullptr;
+    TQVXHiColorImagelib* backdrop = nullptr;
+    DemoKeyboard* keyboard = nullptr;
+    DemoSound* sound = nullptr;
+    bool keys[256] = {};
+    bool keyboardRead = false;
+    double shipX = 0, shipY = 0;
+    double bx[kBalls], by[kBalls], vx[kBalls], vy[kBalls];
+    int frame = 0, bounces = 0, restores = 0;
+    bool dumped = false;
+    int W = 0, H = 0;
+
+    void Initialise() {
+        int depth;
+        screen->GetModeSize(W, H, depth);
+        if (screen->WindowMode() && screen->WinBufWidth > 0 && screen->WinBufHeight > 0) {
+            W = screen->WinBufWidth;
+            H = screen->WinBufHeight;
+        }
+        // At 8 bits the backdrop is drawn again now that the sprite palette
+        // (which holds its colours) is the display's.
+        if (screen->ColorDepth == 8) screen->LoadHiColorLib(backdrop);
+        shipX = W / 2;
+        shipY = H - 40;
+        for (int i = 0; i < kBalls; ++i) {
+            bx[i] = 20 + i * 40 % (W - kBall);
+            by[i] = 20 + (i * 37) % std::max(1, H / 2);
+            vx[i] = 1.1 + 0.3 * i;
+            vy[i] = 0.8 + 0.25 * (kBalls - i);
+        }
     }
 
-    void Restore() {
-        if (front) front->Restore();
-        if (primary) primary->Restore();
-        balls->Restore();
-        ship->Restore();
-        PaintSprites();
+    void Dump() {
+        // Full screen the front buffer is what is shown; windowed the back
+        // buffer is what was copied into the window.
+        TQVXSurface* shown = screen->WindowMode() ? screen->BackSurface() : screen->FrontSurface();
+        QImage img = SurfaceImage(shown->Surface.Get(), screen->Palette()).convertToFormat(QImage::Format_RGB888);
+        if (img.isNull() || !img.save(QString::fromStdString(opt.dumpFile), "BMP"))
+            std::fprintf(stderr, "qvxdemo: cannot write %s\n", opt.dumpFile.c_str());
+        dumped = true;
     }
 
-    void Frame() {
-        ReadKeys();
+    // Draws one frame on the back buffer; false when a surface was lost.
+    bool Draw() {
+        IDirectDrawSurface4* back = screen->BackSurface()->Surface.Get();
+        RECT whole{0, 0, W, H};
+        if (TQVXSurface* sky = screen->ImageSurfaces(0)) {
+            if (back->Blt(&whole, sky->Surface.Get(), nullptr, DDBLT_WAIT, nullptr) == DDERR_SURFACELOST) return false;
+        } else {
+            screen->BackSurface()->Erase(0);
+        }
+        for (int i = 0; i < kBalls; ++i) {
+            TQVXSurface* ball = screen->TileSurfaces(i);
+            if (!ball) continue;
+            if (back->BltFast(static_cast<DWORD>(bx[i]), static_cast<DWORD>(by[i]), ball->Surface.Get(), nullptr,
+                              DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) == DDERR_SURFACELOST)
+                return false;
+        }
+        if (TQVXSurface* ship = screen->TileSurfaces(kShip))
+            if (back->BltFast(static_cast<DWORD>(shipX), static_cast<DWORD>(shipY), ship->Surface.Get(), nullptr,
+                              DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT) == DDERR_SURFACELOST)
+                return false;
+        TQVXCanvas& c = *screen->BackSurface()->Canvas;
+        c.Brush.Style = tk::TBrushStyle::bsClear;
+        c.Font.Color = tk::clWhite;
+        c.Font.Size = 7;
+        c.TextOut(4, 2, "QVX demo - arrows move, Esc quits");
+        c.TextOut(4, 14, "frame " + std::to_string(frame));
+        c.ReleaseHandle();
+        return true;
+    }
+
+    void Move() {
+        if (keyboard->Read(keys)) keyboardRead = true;
+        if (keys[DIK_ESCAPE]) app->Terminate();
         if (keys[DIK_LEFT]) shipX -= 3;
         if (keys[DIK_RIGHT]) shipX += 3;
         if (keys[DIK_UP]) shipY -= 3;
         if (keys[DIK_DOWN]) shipY += 3;
-        shipX = std::clamp(shipX, 0.0, double(kW - 32));
-        shipY = std::clamp(shipY, 0.0, double(kH - 24));
-        // Background: bands of the blue ramp.
-        for (int band = 0; band < 16; ++band) {
-            RECT r{0, band * kH / 16, kW, (band + 1) * kH / 16};
-            DDBLTFX fx;
-            std::memset(&fx, 0, sizeof fx);
-            fx.dwSize = sizeof fx;
-            fx.dwFillColor = Colour(band, static_cast<uint8_t>(band * 4), static_cast<uint8_t>(band * 4),
-                                    static_cast<uint8_t>(40 + band * 8));
-            if (back->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DDERR_SURFACELOST) return Restore();
-        }
+        shipX = std::clamp(shipX, 0.0, double(W - 32));
+        shipY = std::clamp(shipY, 0.0, double(H - 24));
         for (int i = 0; i < kBalls; ++i) {
             bx[i] += vx[i];
             by[i] += vy[i];
-            if (bx[i] < 0 || bx[i] > kW - kBall) {
-                vx[i] = -vx[i];
-                Bounce(bx[i]);
+            bool hit = false;
+            if (bx[i] < 0 || bx[i] > W - kBall) vx[i] = -vx[i], hit = true;
+            if (by[i] < 0 || by[i] > H - kBall) vy[i] = -vy[i], hit = true;
+            if (hit) {
+                ++bounces;
+                sound->Play(bx[i] / W * 2 - 1);
             }
-            if (by[i] < 0 || by[i] > kH - kBall) {
-                vy[i] = -vy[i];
-                Bounce(bx[i]);
-            }
-            bx[i] = std::clamp(bx[i], 0.0, double(kW - kBall));
-            by[i] = std::clamp(by[i], 0.0, double(kH - kBall));
-            RECT src{i * kBall, 0, (i + 1) * kBall, kBall};
-            back->BltFast(static_cast<DWORD>(bx[i]), static_cast<DWORD>(by[i]), balls.Get(), &src,
-                          DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+            bx[i] = std::clamp(bx[i], 0.0, double(W - kBall));
+            by[i] = std::clamp(by[i], 0.0, double(H - kBall));
         }
-        back->BltFast(static_cast<DWORD>(shipX), static_cast<DWORD>(shipY), ship.Get(), nullptr,
-                      DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
-        HDC dc = nullptr;
-        if (back->GetDC(&dc) == DD_OK) {
-            tk::TCanvas c;
-            c.SetHandle(dc);
-            c.Brush.Style = tk::TBrushStyle::bsClear;
-            c.Font.Color = tk::clWhite;
-            c.Font.Size = 7;
-            c.TextOut(4, 2, "QVX demo - arrows move, Esc quits");
-            c.TextOut(4, 14, "frame " + std::to_string(frame));
-            c.SetHandle(nullptr);
-            back->ReleaseDC(dc);
+    }
+
+    // The screen's flip event: the previous frame is on show now.
+    void OnFlip() {
+        if (frame == opt.dumpFrame + 1 && !dumped) Dump();
+        if (opt.frames && frame >= opt.frames) {
+            app->Terminate();
+            return;
         }
-        HRESULT hr;
-        if (windowed) {
-            tk::TRect sc = window->ScreenClientRect();
-            RECT dest{sc.Left, sc.Top, sc.Right, sc.Bottom};
-            dd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
-            hr = primary->Blt(&dest, back.Get(), nullptr, DDBLT_WAIT, nullptr);
-        } else {
-            hr = front->Flip(nullptr, DDFLIP_WAIT);
+        if (opt.loseEvery && frame > 0 && frame % opt.loseEvery == 0) ddraw::LoseAllSurfaces();
+        Move();
+        // A lost surface (the display went away) is restored and the frame
+        // drawn again.
+        for (int attempt = 0; attempt < 3 && !Draw(); ++attempt) {
+            screen->RestoreSurfaces();
+            ++restores;
         }
-        if (hr == DDERR_SURFACELOST) Restore();
         ++frame;
-        if (maxFrames && frame >= maxFrames) QGuiApplication::quit();
     }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    Demo demo;
+    Options opt;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--windowed") == 0) demo.windowed = true;
-        else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) demo.maxFrames = std::atoi(argv[++i]);
+        std::string a = argv[i];
+        auto need = [&](int n) {
+            if (i + n < argc) return true;
+            std::fprintf(stderr, "qvxdemo: %s needs %d value(s)\n%s", a.c_str(), n, kUsage);
+            return false;
+        };
+        if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (a == "--mode") {
+            if (!need(1)) return 2;
+            if (!ParseMode(argv[++i], opt.mode)) {
+                std::fprintf(stderr, "qvxdemo: unknown mode %s\n%s", argv[i], kUsage);
+                return 2;
+            }
+        } else if (a == "--window") {
+            opt.window = true;
+        } else if (a == "--stretch") {
+            opt.stretch = true;
+        } else if (a == "--frames") {
+            if (!need(1)) return 2;
+            opt.frames = std::atoi(argv[++i]);
+        } else if (a == "--dump-frame") {
+            if (!need(2)) return 2;
+            opt.dumpFrame = std::atoi(argv[++i]);
+            opt.dumpFile = argv[++i];
+        } else if (a == "--lose-every") {
+            if (!need(1)) return 2;
+            opt.loseEvery = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "qvxdemo: unknown option %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
     }
-    if (!demo.Start()) return 1;
-    QTimer idle;
-    QObject::connect(&idle, &QTimer::timeout, [&] { demo.Frame(); });
-    idle.start(0);
-    int rc = app.exec();
-    std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d\n", demo.frame, demo.bounces,
-                demo.bounce ? " heard" : " (no sound device)", demo.keyboard ? "read through DirectInput" : "unavailable",
-                static_cast<int>(demo.shipX), static_cast<int>(demo.shipY));
-    return rc;
+
+    platform::SelectBackend(platform::Backend::Real);
+    TApplication app;
+    app.Title = "QVX Demo";
+    Demo demo;
+    demo.opt = opt;
+    demo.app = &app;
+    auto dir = std::filesystem::canonical("/proc/self/exe").parent_path();
+    try {
+        auto* form = app.CreateForm<TForm>();
+        form->SetCaption("QVX Demo");
+        form->SetClientWidth(640);
+        form->SetClientHeight(480);
+        auto* sprites = new TQVXImageLib(form);
+        sprites->LoadFromFile((dir / "sprites.iml").string());
+        demo.backdrop = new TQVXHiColorImagelib(form);
+        demo.backdrop->LoadFromFile((dir / "backdrop.hcl").string());
+        demo.keyboard = new DemoKeyboard(form);
+        demo.sound = new DemoSound(form);
+        demo.screen = new TQVXScreen(form);
+        TQVXScreen* screen = demo.screen;
+        int w, h, depth;
+        screen->DisplayMode = opt.mode;
+        screen->GetModeSize(w, h, depth);
+        screen->SetWindowMode(opt.window);
+        screen->WindowStretch = opt.stretch;
+        screen->SetTileLibrary(sprites);
+        screen->SetHiColorLib(demo.backdrop);
+        screen->SetQVXInput(demo.keyboard);
+        screen->OnInitialize = [&](tk::TObject*) { demo.Initialise(); };
+        screen->OnFlip = [&](tk::TObject*) { demo.OnFlip(); };
+        screen->SetFlippingEnabled(true);
+        screen->Loaded();
+        app.Run();
+        // Once an exception reached the running screen it only went to the
+        // trace channel: say so here too.
+        std::printf("qvxdemo: %d frames, %d bounces%s, keyboard %s, ship at %d,%d, %d restores\n", demo.frame,
+                    demo.bounces, demo.sound->bounce ? " heard" : " (no sound device)",
+                    demo.keyboard->device ? "read through DirectInput" : "unavailable", static_cast<int>(demo.shipX),
+                    static_cast<int>(demo.shipY), demo.restores);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qvxdemo: %s\n", e.what());
+        return 1;
+    }
+    if (opt.dumpFrame >= 0 && !demo.dumped) {
+        std::fprintf(stderr, "qvxdemo: frame %d was not reached\n", opt.dumpFrame);
+        return 1;
+    }
+    return 0;
 }

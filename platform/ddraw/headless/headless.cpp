@@ -11,11 +11,13 @@ namespace {
 
 class HeadlessDisplayImpl : public Display {
 public:
-    void Present(winsys::Window* window, const QImage& frame, const tk::TRect& dest) override {
-        last = frame;
+    void Present(winsys::Window* window, std::shared_ptr<const winsys::Frame> frame,
+                 const tk::TRect& dest) override {
+        // Converted at once: tests read frames back as they were presented.
+        last = frame->ToImage();
         lastWindow = window;
         ++frames;
-        if (window) window->Present(frame, dest);
+        if (window) window->Present(last, dest);
     }
     void WaitForVerticalBlank() override {
         ++waits;

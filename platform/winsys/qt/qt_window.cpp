@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 #include <cstdio>
@@ -134,13 +135,28 @@ uint8_t ScanCodeFor(int qtKey, quint32 nativeScanCode) {
 
 void RasterWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(QRect(0, 0, width(), height()), Qt::black);
-    const QImage& f = owner_->frame_;
-    if (f.isNull()) return;
+    const Frame* f = owner_->frame_.get();
     const tk::TRect& d = owner_->dest_;
-    bool integral = d.Width() % f.width() == 0 && d.Height() % f.height() == 0;
+    if (!f || f->Width() <= 0 || f->Height() <= 0 || d.Width() <= 0 || d.Height() <= 0) {
+        p.fillRect(QRect(0, 0, width(), height()), Qt::black);
+        return;
+    }
+    // Black around the frame only: the frame covers the rest.
+    QRegion around = QRegion(0, 0, width(), height()) - QRegion(d.ToQRect());
+    for (const QRect& r : around) p.fillRect(r, Qt::black);
+    // Straight into the backing store's pixels when the frame lands at a
+    // whole scale; through QPainter otherwise.
+    QPaintDevice* dev = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    if (dev && dev->devType() == QInternal::Image && p.transform().isIdentity()) {
+        if (RenderFrame(*f, *static_cast<QImage*>(dev), d)) return;
+    }
+    if (owner_->scaledFrom_ != f) {
+        owner_->scaled_ = f->ToImage();
+        owner_->scaledFrom_ = f;
+    }
+    bool integral = d.Width() % f->Width() == 0 && d.Height() % f->Height() == 0;
     p.setRenderHint(QPainter::SmoothPixmapTransform, !integral);
-    p.drawImage(d.ToQRect(), f);
+    p.drawImage(d.ToQRect(), owner_->scaled_);
 }
 
 bool RasterWindow::event(QEvent* e) {
@@ -212,12 +228,14 @@ void RasterWindow::Mouse(QMouseEvent* e, int kind) {
         return;
     }
     if (kind == MouseEvent::Move) {
-        // Keep the pointer inside the confinement rectangle.
+        // Keep the pointer inside the confinement rectangle (desktop units).
         QPoint global = e->globalPosition().toPoint();
-        tk::TPoint c = ConfinePoint({global.x(), global.y()});
-        if (c.X != global.x() || c.Y != global.y()) {
-            QCursor::setPos(c.X, c.Y);
-            lastPos_ = mapFromGlobal(QPoint(c.X, c.Y));
+        tk::TPoint at = DesktopFromNative({global.x(), global.y()});
+        tk::TPoint c = ConfinePoint(at);
+        if (c.X != at.X || c.Y != at.Y) {
+            tk::TPoint n = NativeFromDesktop(c);
+            QCursor::setPos(n.X, n.Y);
+            lastPos_ = mapFromGlobal(QPoint(n.X, n.Y));
         }
     }
 }
@@ -255,7 +273,12 @@ void QtWindow::SetClientSize(int width, int height) { window_.resize(width, heig
 bool QtWindow::IsMinimized() const { return (window_.windowStates() & Qt::WindowMinimized) != 0; }
 
 void QtWindow::Present(const QImage& frame, const tk::TRect& dest) {
-    frame_ = frame.copy();
+    PresentFrame(std::make_shared<ImageFrame>(frame), dest);
+}
+
+void QtWindow::PresentFrame(std::shared_ptr<const Frame> frame, const tk::TRect& dest) {
+    frame_ = std::move(frame);
+    scaledFrom_ = nullptr;
     dest_ = dest;
     window_.update();
 }

@@ -47,6 +47,7 @@ public:
     bool IsActive() const override { return active_; }
     bool IsMinimized() const override;
     void Present(const QImage& frame, const tk::TRect& dest) override;
+    void PresentFrame(std::shared_ptr<const Frame> frame, const tk::TRect& dest) override;
     tk::TPoint ClientToScreen(tk::TPoint p) const override;
     void SetFullScreen(bool on) override;
     bool IsFullScreen() const override;
@@ -64,8 +65,10 @@ private:
     friend class RasterWindow;
     std::string className_;
     RasterWindow window_;
-    QImage frame_;
+    std::shared_ptr<const Frame> frame_;
     tk::TRect dest_;
+    QImage scaled_;  // frame_ converted, for destinations drawn through QPainter
+    const Frame* scaledFrom_ = nullptr;
     QRect normalGeometry_;
     bool active_ = false;
 };

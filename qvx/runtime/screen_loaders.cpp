@@ -1,0 +1,221 @@
+// The screen's picture surfaces: library loaders, freeing, restoring lost
+// surfaces, the palette and palette cycling.
+#include <algorithm>
+
+#include "dxerror.h"
+#include "qvx/assets/QVXILib.h"
+#include "screen.h"
+#include "toolkit/picture.h"
+
+namespace qvx {
+
+TQVXSurface* TQVXScreen::ImageSurfaces(int index) const {
+    return index >= 0 && index < ImageCount() ? FImageSurfaces[static_cast<size_t>(index)].get() : nullptr;
+}
+
+TQVXSurface* TQVXScreen::TileSurfaces(int index) const {
+    return index >= 0 && index < TileCount() ? FTileSurfaces[static_cast<size_t>(index)].get() : nullptr;
+}
+
+void TQVXScreen::FreeImageSurfaces() {
+    FImageSurfaces.clear();
+    FImageSurfaces.shrink_to_fit();
+    FLoadedHiColorLib = nullptr;
+}
+
+void TQVXScreen::FreeTileSurfaces() {
+    FTileSurfaces.clear();
+    FTileSurfaces.shrink_to_fit();
+}
+
+// ---- Hi-colour library ------------------------------------------------------------------
+
+void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
+    if (!library || library->Count() == 0) return;
+    FreeImageSurfaces();
+    int n = library->Count();
+    FImageSurfaces.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const tk::TPicture& picture = library->Images()->Items(i)->Image();
+        // A picture without pixels keeps its place in the set with no
+        // surface, so later indices still match the library.
+        if (picture.Width() <= 0 || picture.Height() <= 0) continue;
+        auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), picture.Width(), picture.Height(), ColorDepth);
+        TQVXSurface* s = surface.get();
+        FImageSurfaces[static_cast<size_t>(i)] = std::move(surface);
+        s->OnSurfaceLost = [this](tk::TObject* o) { SurfaceLost(o); };
+        s->Canvas->Draw(0, 0, *picture.Graphic());
+        s->Canvas->ReleaseHandle();
+        s->SetColorKey(0);
+    }
+    if (PaletteMode == TPaletteMode::pmNormal) {
+        for (int i = 0; i < n; ++i) {
+            TQVXSurface* s = FImageSurfaces[static_cast<size_t>(i)].get();
+            if (!s) continue;
+            s->Canvas->StretchDraw(s->Canvas->ClipRect(), *library->Images()->Items(i)->Image().Graphic());
+            s->Canvas->ReleaseHandle();
+        }
+    }
+    FLoadedHiColorLib = library;
+    library->FreeNotification(this);
+}
+
+// ---- Palette image libraries --------------------------------------------------------
+
+void TQVXScreen::LoadImageLib(TQVXImageLib* library, bool applyPalette) {
+    LoadPaletteLib(library, applyPalette, false);
+}
+
+void TQVXScreen::LoadTileLib(TQVXImageLib* library, bool applyPalette) {
+    LoadPaletteLib(library, applyPalette, true);
+}
+
+void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool tiles) {
+    auto& set = tiles ? FTileSurfaces : FImageSurfaces;
+    if (tiles)
+        FreeTileSurfaces();
+    else
+        FreeImageSurfaces();
+    if (!library || library->Count() == 0) return;
+    (tiles ? FLoadedTileLib : FLoadedImageLib) = library;
+    library->FreeNotification(this);
+
+    if (applyPalette && ColorDepth == 8) {
+        tk::TPaletteEntry entries[256];
+        const tk::TPaletteEntry* p = library->Images()->Palette();
+        for (int i = 0; i < 256; ++i) entries[i] = {p[i].peRed, p[i].peGreen, p[i].peBlue, 0};
+        SetPalette(entries);
+    }
+
+    int n = library->Count();
+    set.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        TImgHdr hdr;
+        library->Images()->GetImageHeader(i, hdr);
+        if (hdr.Width <= 0 || hdr.Height <= 0) continue;  // keeps its index, no surface
+        auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), hdr.Width, hdr.Height, ColorDepth);
+        TQVXSurface* s = surface.get();
+        set[static_cast<size_t>(i)] = std::move(surface);
+        s->OnSurfaceLost = [this](tk::TObject* o) { SurfaceLost(o); };
+        // The image goes through an off-screen bitmap with the library's
+        // colours (index 0 black), mapped to the surface's format by drawing.
+        if (s->Surface) {
+            auto picture = library->CreatePreview(i);
+            s->Canvas->Draw(0, 0, *picture);
+            s->Canvas->ReleaseHandle();
+        }
+        s->SetColorKey(0);
+        if (tiles) s->ClipRect = tk::Rect(0, 0, hdr.Width, hdr.Height);
+    }
+    if (PaletteMode == TPaletteMode::pmNormal) {
+        for (int i = 0; i < n; ++i) {
+            TQVXSurface* s = set[static_cast<size_t>(i)].get();
+            if (!s) continue;
+            auto picture = library->CreatePreview(i);
+            s->Canvas->Draw(0, 0, *picture);
+            s->Canvas->ReleaseHandle();
+        }
+    }
+    // A file-backed library gives its pixels up: a restore reads the file.
+    if (library->HasFileName()) library->Images()->Clear();
+}
+
+// ---- Lost surfaces ----------------------------------------------------------------------
+
+void TQVXScreen::RestoreSurface(TQVXSurface& surface, const char* failure) {
+    HRESULT hr = surface.GetSurface()->Restore();
+    if (hr == DD_OK) return;
+    switch (hr) {
+        case DDERR_GENERIC: SendTrace("Restore Failed: Generic"); break;
+        case DDERR_INVALIDOBJECT: SendTrace("Restore Failed: Invalid Object"); break;
+        case DDERR_NOEXCLUSIVEMODE: SendTrace("Restore Failed: No Exclusive"); break;
+        case DDERR_WRONGMODE: SendTrace("Restore Failed: Wrong Mode"); break;
+        default: SendTrace("Restore Failed: UnKnown"); break;
+    }
+    throw EQVXScreen(failure);
+}
+
+void TQVXScreen::RestoreSurfaces() {
+    if (!FFrontSurface) return;
+    RestoreSurface(*FFrontSurface, msg::SRestoreFront);
+    // The windowed back buffer is no part of the front's flip chain: left
+    // lost, every later copy from it would fail and restore again.
+    if (FWindowMode && FBackSurface && !FBackSurface->Attached) RestoreSurface(*FBackSurface, msg::SRestoreBack);
+    // Hi-colour pictures still in the image set are drawn again, unless a
+    // palette image library is about to take the set over.
+    if (FLoadedHiColorLib && !FLoadedImageLib) LoadHiColorLib(FLoadedHiColorLib);
+    if (TQVXImageLib* lib = FLoadedImageLib) {
+        if (lib->HasFileName()) lib->Reload();
+        LoadImageLib(lib, true);
+    }
+    if (TQVXImageLib* lib = FLoadedTileLib) {
+        if (lib->HasFileName()) lib->Reload();
+        LoadTileLib(lib, true);
+    }
+}
+
+// ---- Palette ----------------------------------------------------------------------------
+
+void TQVXScreen::SetPalette(const tk::TPaletteEntry* entries) {
+    if (ColorDepth != 8) return;
+    std::copy(entries, entries + 256, FPalette.begin());
+    if (!FPaletteObject) {
+        if (!FDirectDraw ||
+            FDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, FPalette.data(), FPaletteObject.Put(),
+                                       nullptr) != DD_OK ||
+            !FPaletteObject) {
+            FPaletteObject.Reset();
+            throw EQVXScreen(msg::SCreatePalette);
+        }
+        if (!FFrontSurface || FFrontSurface->GetSurface()->SetPalette(FPaletteObject.Get()) != DD_OK)
+            throw EQVXScreen(msg::SSetPalette);
+    } else if (FPaletteObject->SetEntries(0, 0, 256, FPalette.data()) != DD_OK) {
+        throw EQVXScreen(msg::SSetEntries);
+    }
+    // Cycling restarts from the palette as now installed.
+    if (FCycleActive) {
+        std::copy(FPalette.begin(), FPalette.end(), FCycleEntries.begin());
+        FCycleOffset = 0;
+    }
+}
+
+void TQVXScreen::SetPaletteCycle(int first, int last, int step, int delay) {
+    FCycleFirst = std::clamp(std::min(first, last), 0, 255);
+    FCycleLast = std::clamp(std::max(first, last), 0, 255);
+    FCycleStep = step;
+    FCycleDelay = std::max(delay, 0);
+    FCycleCounter = 0;
+    FCycleOffset = 0;
+}
+
+void TQVXScreen::StartPaletteCycle() {
+    if (FCycleActive) return;
+    // The first 256 cycle entries keep the palette as it was, so stopping
+    // can put it back; the second half is the working copy.
+    std::copy(FPalette.begin(), FPalette.end(), FCycleEntries.begin());
+    FCycleCounter = 0;
+    FCycleOffset = 0;
+    FCycleActive = true;
+}
+
+void TQVXScreen::StopPaletteCycle() {
+    if (!FCycleActive) return;
+    FCycleActive = false;
+    if (ColorDepth == 8 && FPaletteObject) SetPalette(FCycleEntries.data());
+}
+
+void TQVXScreen::CycleStep() {
+    if (ColorDepth != 8 || !FPaletteObject || FCycleStep == 0) return;
+    if (++FCycleCounter < FCycleDelay) return;
+    FCycleCounter = 0;
+    int len = FCycleLast - FCycleFirst + 1;
+    if (len < 2) return;
+    FCycleOffset = ((FCycleOffset + FCycleStep) % len + len) % len;
+    tk::TPaletteEntry* work = FCycleEntries.data() + 256;
+    std::copy(FCycleEntries.begin(), FCycleEntries.begin() + 256, work);
+    for (int i = 0; i < len; ++i) work[FCycleFirst + i] = FCycleEntries[static_cast<size_t>(FCycleFirst + (i + FCycleOffset) % len)];
+    std::copy(work, work + 256, FPalette.begin());
+    if (FPaletteObject->SetEntries(0, 0, 256, work) != DD_OK) throw EQVXScreen(msg::SSetEntries);
+}
+
+}  // namespace qvx

@@ -1,0 +1,67 @@
+// A windowed screen on the Qt backend: the frame drawn on the back buffer
+// is read back from the X server's pixels of the form's window.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+
+#include "platform/com/backend.h"
+#include "qvx/runtime/application.h"
+#include "qvx/runtime/forms.h"
+#include "qvx/runtime/screen.h"
+
+using namespace qvx;
+
+namespace {
+
+void Pump(TApplication& app, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) app.ProcessMessages();
+}
+
+}  // namespace
+
+TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
+    platform::SelectBackend(platform::Backend::Real);
+    TApplication app;
+    auto* form = app.CreateForm<TForm>();
+    form->SetCaption("QVX Readback");
+    auto* screen = new TQVXScreen(form);
+    screen->DisplayMode = TDisplayMode::dm640x480x32;
+    screen->ColorDepth = 32;
+    screen->SetWindowMode(true);
+    screen->WinBufWidth = 160;
+    screen->WinBufHeight = 120;
+    screen->WindowVBL = false;
+    form->Show();
+    // Started by the form's activation; without a window manager to give
+    // the focus, start it as the activation would.
+    QElapsedTimer t;
+    t.start();
+    while (!screen->Started() && t.elapsed() < 3000) app.ProcessMessages();
+    if (!screen->Started()) screen->AppActivateHook(form);
+    ASSERT_TRUE(screen->Started());
+
+    TQVXCanvas& c = *screen->BackSurface()->Canvas;
+    c.Brush.Color = tk::RGB(255, 0, 0);
+    c.FillRect(tk::Rect(0, 0, 80, 120));
+    c.Brush.Color = tk::RGB(0, 255, 0);
+    c.FillRect(tk::Rect(80, 0, 160, 120));
+    c.Brush.Color = tk::RGB(0, 0, 255);
+    c.FillRect(tk::Rect(60, 40, 100, 80));
+    c.ReleaseHandle();
+    screen->Flip();
+    Pump(app, 500);
+
+    tk::TPoint origin = form->ClientToScreen({0, 0});
+    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 160, 120).toImage();
+    ASSERT_EQ(shot.size(), QSize(160, 120));
+    EXPECT_EQ(shot.pixel(10, 10) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(shot.pixel(150, 110) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(shot.pixel(80, 60) & 0xFFFFFF, 0x0000FFu);
+    delete screen;
+}
