@@ -740,6 +740,7 @@ void TReader::ReadRootComponent(TComponent& root, bool keepName) {
         loaded_.push_back(&root);
         ReadComponentBody(root);
         ResolveFixups();
+        if (beforeLoaded_) beforeLoaded_();
     } catch (...) {
         for (TComponent* c : loaded_) c->AbandonLoading();
         loaded_.clear();

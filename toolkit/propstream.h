@@ -164,6 +164,9 @@ public:
     // The handlers event properties bind to; without a table, or for a
     // name the table lacks, an event fails with "Handler %s is not registered".
     void SetHandlers(const THandlerTable* handlers) { handlers_ = handlers; }
+    // Runs after everything is read and references are resolved, before the
+    // loaded steps: a program's last word on what the data set.
+    void SetBeforeLoaded(std::function<void()> fn) { beforeLoaded_ = std::move(fn); }
     int64_t Position() const;
     // Moves forward over n bytes, or "Stream read error" when fewer remain.
     void Skip(int64_t n);
@@ -192,6 +195,7 @@ private:
     bool definedFound_ = false;
     int childDepth_ = 0;
     const THandlerTable* handlers_ = nullptr;
+    std::function<void()> beforeLoaded_;
     struct Fixup {
         std::function<void(TComponent*)> set;
         std::string name;

@@ -172,18 +172,24 @@ int Game::Run(const std::string& formFile) {
         handlers.Add<tk::TNotifyEvent>("GameInitialize", [this](tk::TObject*) { Initialise(); });
         handlers.Add<tk::TNotifyEvent>("GameFlip", [this](tk::TObject*) { Flip(); });
         auto* form = app.CreateForm<TForm>();
-        LoadFormFromData(*form, tk::ReadFileBytes(formFile), handlers);
-        screen_ = Find<TQVXScreen>(*form, "Screen");
-        audio_ = Find<TQVXAudio>(*form, "Audio");
-        input_ = Find<TQVXInput>(*form, "Input");
-        level_ = Find<TQVXMapLib>(*form, "Level");
-        title_ = Find<TQVXHiColorImagelib>(*form, "Title");
-        sprites_ = Find<TQVXImageLib>(*form, "Sprites");
-        if (level_->MapLib()->Count() < 1) throw tk::Exception("The level has no map");
-        if (opt_.modeGiven) screen_->DisplayMode = opt_.mode;
-        screen_->SetWindowMode(opt_.window);
-        screen_->WindowStretch = opt_.stretch;
-        if (opt_.deviceGiven) input_->SetDevice(opt_.device);
+        // The command line has the last word, before the components' loaded
+        // steps act on what they hold (a full-screen screen takes the
+        // form's border away, a windowed one does not).
+        LoadFormFromData(*form, tk::ReadFileBytes(formFile), handlers, [&] {
+            screen_ = Find<TQVXScreen>(*form, "Screen");
+            audio_ = Find<TQVXAudio>(*form, "Audio");
+            input_ = Find<TQVXInput>(*form, "Input");
+            level_ = Find<TQVXMapLib>(*form, "Level");
+            title_ = Find<TQVXHiColorImagelib>(*form, "Title");
+            sprites_ = Find<TQVXImageLib>(*form, "Sprites");
+            if (level_->MapLib()->Count() < 1) throw tk::Exception("The level has no map");
+            if (opt_.modeGiven) screen_->DisplayMode = opt_.mode;
+            int w, h, depth;
+            screen_->GetModeSize(w, h, depth);  // also sets ColorDepth, which activation checks
+            screen_->SetWindowMode(opt_.window);
+            screen_->WindowStretch = opt_.stretch;
+            if (opt_.deviceGiven) input_->SetDevice(opt_.device);
+        });
         app.Run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qvxdemo: %s\n", e.what());
@@ -192,10 +198,11 @@ int Game::Run(const std::string& formFile) {
     const char* device = input_->Device() == TInputDevice::Keyboard ? "keyboard"
                          : input_->Device() == TInputDevice::Mouse  ? "mouse"
                                                                     : "joystick";
-    std::printf("qvxdemo: %d frames, %d bounces%s, %s %s, ship at %d,%d, %d restores\n", frame_,
-                bounces_, audio_->BufferCount() > 0 ? " heard" : " (no sound device)", device,
-                inputRead_ ? "read through DirectInput" : "unavailable", static_cast<int>(shipX_),
-                static_cast<int>(shipY_), restores_);
+    if (!opt_.quiet)
+        std::printf("qvxdemo: %d frames, %d bounces%s, %s %s, ship at %d,%d, %d restores\n", frame_,
+                    bounces_, audio_->BufferCount() > 0 ? " heard" : " (no sound device)", device,
+                    inputRead_ ? "read through DirectInput" : "unavailable",
+                    static_cast<int>(shipX_), static_cast<int>(shipY_), restores_);
     int status = 0;
     if (opt_.soak) {
         std::string kinds;

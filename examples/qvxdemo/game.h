@@ -28,6 +28,7 @@ struct Options {
     qvx::TInputDevice device = qvx::TInputDevice::Keyboard;
     bool headless = false;
     bool hud = true;        // the text line over the frame
+    bool quiet = false;     // no summary line
     int frames = 0;         // 0: until Esc or the window closes
     int titleFrames = 150;  // the title shows this long, or until a key
     int dumpFrame = -1;

@@ -19,12 +19,14 @@ void RegisterGameClasses() {
 }
 
 void LoadFormFromData(TForm& form, const std::vector<uint8_t>& data,
-                      const tk::THandlerTable& handlers) {
+                      const tk::THandlerTable& handlers,
+                      const std::function<void()>& beforeLoaded) {
     RegisterGameClasses();
     tk::TPointerStream stream(data.data(), static_cast<int64_t>(data.size()));
     if (!data.empty() && data[0] == 0xFF) tk::ReadResourceHeader(stream);
     tk::TReader reader(stream);
     reader.SetHandlers(&handlers);
+    reader.SetBeforeLoaded(beforeLoaded);
     reader.ReadRootComponent(form, /*keepName=*/false);
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "toolkit/classes.h"
@@ -27,9 +28,12 @@ void RegisterGameClasses();
 // read; then every component's loaded step runs, the form's first and the
 // others in the order the data gives. An event naming a handler the table
 // lacks fails with "Handler %s is not registered" (inside the usual
-// "Error reading ..." message).
+// "Error reading ..." message). `beforeLoaded`, when given, runs once all is
+// read and linked, before the loaded steps (to apply command-line choices,
+// say, that the loaded steps act on).
 void LoadFormFromData(TForm& form, const std::vector<uint8_t>& data,
-                      const tk::THandlerTable& handlers);
+                      const tk::THandlerTable& handlers,
+                      const std::function<void()>& beforeLoaded = {});
 // The form's data as LoadFormFromData reads it (a bare stream).
 std::vector<uint8_t> SaveFormToData(TForm& form);
 
