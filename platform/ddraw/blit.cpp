@@ -62,7 +62,7 @@ __attribute__((always_inline)) inline void KeyRect(const PixelView& dst, int dx,
     }
 }
 
-// Keyed copy as conditional stores: with AVX-512 the compiler turns each
+// Keyed copy as conditional stores: with AVX-512 GCC turns each
 // row into masked stores, which leave keyed pixels untouched without
 // reading the destination (the file is built with the vectoriser's full
 // cost model for this). Source and destination never overlap here.
@@ -76,7 +76,9 @@ __attribute__((always_inline)) inline void KeyRectMasked(const PixelView& dst, i
     for (int y = 0; y < h; ++y, drow += dp, srow += sp) {
         auto* d = reinterpret_cast<T*>(drow);
         auto* s = reinterpret_cast<const T*>(srow);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC ivdep
+#endif
         for (int i = 0; i < w; ++i) {
             T v = s[i];
             if ((v & mask) != key) d[i] = v;
@@ -84,27 +86,49 @@ __attribute__((always_inline)) inline void KeyRectMasked(const PixelView& dst, i
     }
 }
 
-// Each depth has a masked-store version for processors with AVX-512 and the
-// blend version for the others; the compiler picks one at load time.
-#define QVX_KEYRECT(NAME, T, ARGS, KEY, MASK)                  \
-    __attribute__((target("arch=x86-64-v4"))) void NAME ARGS { \
-        KeyRectMasked<T>(dst, dx, dy, src, sr, KEY, MASK);     \
-    }                                                          \
-    __attribute__((target("avx2"))) void NAME ARGS {           \
-        KeyRect<T>(dst, dx, dy, src, sr, KEY, MASK);           \
-    }                                                          \
-    __attribute__((target("default"))) void NAME ARGS {        \
-        KeyRect<T>(dst, dx, dy, src, sr, KEY, MASK);           \
-    }
+// The blend versions, for processors without AVX-512.
+__attribute__((target_clones("avx2", "default"))) void KeyRect8(const PixelView& dst, int dx, int dy,
+                                                                 const PixelView& src, const RECT& sr, uint8_t key) {
+    KeyRect<uint8_t>(dst, dx, dy, src, sr, key, 0xFF);
+}
 
-QVX_KEYRECT(KeyRect8, uint8_t,
-            (const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr, uint8_t key), key, 0xFF)
-QVX_KEYRECT(KeyRect16, uint16_t,
-            (const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr, uint16_t key), key, 0xFFFF)
-QVX_KEYRECT(KeyRect32, uint32_t,
-            (const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr, uint32_t key, uint32_t mask),
-            key, mask)
-#undef QVX_KEYRECT
+__attribute__((target_clones("avx2", "default"))) void KeyRect16(const PixelView& dst, int dx, int dy,
+                                                                  const PixelView& src, const RECT& sr,
+                                                                  uint16_t key) {
+    KeyRect<uint16_t>(dst, dx, dy, src, sr, key, 0xFFFF);
+}
+
+__attribute__((target_clones("avx2", "default"))) void KeyRect32(const PixelView& dst, int dx, int dy,
+                                                                  const PixelView& src, const RECT& sr, uint32_t key,
+                                                                  uint32_t mask) {
+    KeyRect<uint32_t>(dst, dx, dy, src, sr, key, mask);
+}
+
+// The masked-store versions, used where the processor has AVX-512.
+#define QVX_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl")))
+
+QVX_AVX512 void KeyRect8Masked(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr,
+                               uint8_t key) {
+    KeyRectMasked<uint8_t>(dst, dx, dy, src, sr, key, 0xFF);
+}
+
+QVX_AVX512 void KeyRect16Masked(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr,
+                                uint16_t key) {
+    KeyRectMasked<uint16_t>(dst, dx, dy, src, sr, key, 0xFFFF);
+}
+
+QVX_AVX512 void KeyRect32Masked(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr,
+                                uint32_t key, uint32_t mask) {
+    KeyRectMasked<uint32_t>(dst, dx, dy, src, sr, key, mask);
+}
+
+#undef QVX_AVX512
+
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vl");
+    return has;
+}
 
 void KeyRect24(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr, uint32_t key) {
     int w = sr.right - sr.left;
@@ -182,10 +206,16 @@ void CopyKeyed(const PixelView& dst, int dx, int dy, const PixelView& src, const
     if (key.low != key.high) return KeyRangeRect(dst, dx, dy, src, sr, key, f);
     uint32_t k = key.low & mask;
     switch (f.bits) {
-        case 8: KeyRect8(dst, dx, dy, src, sr, static_cast<uint8_t>(k)); break;
-        case 16: KeyRect16(dst, dx, dy, src, sr, static_cast<uint16_t>(k)); break;
-        case 24: KeyRect24(dst, dx, dy, src, sr, k); break;
-        default: KeyRect32(dst, dx, dy, src, sr, k, mask); break;
+        case 8:
+            if (HasAvx512()) return KeyRect8Masked(dst, dx, dy, src, sr, static_cast<uint8_t>(k));
+            return KeyRect8(dst, dx, dy, src, sr, static_cast<uint8_t>(k));
+        case 16:
+            if (HasAvx512()) return KeyRect16Masked(dst, dx, dy, src, sr, static_cast<uint16_t>(k));
+            return KeyRect16(dst, dx, dy, src, sr, static_cast<uint16_t>(k));
+        case 24: return KeyRect24(dst, dx, dy, src, sr, k);
+        default:
+            if (HasAvx512()) return KeyRect32Masked(dst, dx, dy, src, sr, k, mask);
+            return KeyRect32(dst, dx, dy, src, sr, k, mask);
     }
 }
 

@@ -1,6 +1,11 @@
 #include "pixels.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace ddraw {
 
@@ -69,7 +74,9 @@ void PaletteTable(const PALETTEENTRY* palette, uint32_t table[256]) {
                            : 0xFF000000u;
 }
 
-void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* out) {
+namespace {
+
+void ExpandPaletteScalar(const uint8_t* in, int n, const uint32_t* table, uint32_t* out) {
     // Eight indices a load; the table lookups are the whole cost.
     int i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -87,11 +94,93 @@ void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* ou
     for (; i < n; ++i) out[i] = table[in[i]];
 }
 
+#if defined(__x86_64__)
+// GCC 12's lane shuffle intrinsic starts from an undefined register and
+// warns about it.
+#pragma GCC diagnostic push
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#define QVX_VBMI __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// With AVX-512 VBMI the table is held in registers as four byte planes of
+// 256 entries (blue, green, red, alpha; four registers each), and 64
+// indices at a time are looked up in each plane by byte permutes, then
+// interleaved into pixels: no memory lookups at all.
+QVX_VBMI void ExpandPaletteVbmi(const uint8_t* in, int n, const uint8_t (*planes)[256], bool alphaAlike,
+                                const uint32_t* table, uint32_t* out) {
+    __m512i p[4][4];
+    for (int c = 0; c < 4; ++c)
+        for (int q = 0; q < 4; ++q) p[c][q] = _mm512_load_si512(planes[c] + 64 * q);
+    int i = 0;
+    for (; i + 64 <= n; i += 64) {
+        __m512i idx = _mm512_loadu_si512(in + i);
+        __mmask64 high = _mm512_movepi8_mask(idx);  // index >= 128
+        __m512i ch[4];
+        ch[3] = p[3][0];  // alpha alike for every entry: no lookup
+        for (int c = 0; c < (alphaAlike ? 3 : 4); ++c) {
+            __m512i lo = _mm512_permutex2var_epi8(p[c][0], idx, p[c][1]);
+            __m512i hi = _mm512_permutex2var_epi8(p[c][2], idx, p[c][3]);
+            ch[c] = _mm512_mask_blend_epi8(high, lo, hi);
+        }
+        // Bytes to pixels within each 128-bit lane (16 indices become four
+        // groups of four pixels), then the lanes put back in order.
+        __m512i bgLo = _mm512_unpacklo_epi8(ch[0], ch[1]), bgHi = _mm512_unpackhi_epi8(ch[0], ch[1]);
+        __m512i raLo = _mm512_unpacklo_epi8(ch[2], ch[3]), raHi = _mm512_unpackhi_epi8(ch[2], ch[3]);
+        __m512i q0 = _mm512_unpacklo_epi16(bgLo, raLo), q1 = _mm512_unpackhi_epi16(bgLo, raLo);
+        __m512i q2 = _mm512_unpacklo_epi16(bgHi, raHi), q3 = _mm512_unpackhi_epi16(bgHi, raHi);
+        __m512i t0 = _mm512_shuffle_i32x4(q0, q1, 0x44), t1 = _mm512_shuffle_i32x4(q2, q3, 0x44);
+        __m512i t2 = _mm512_shuffle_i32x4(q0, q1, 0xEE), t3 = _mm512_shuffle_i32x4(q2, q3, 0xEE);
+        _mm512_storeu_si512(out + i, _mm512_shuffle_i32x4(t0, t1, 0x88));
+        _mm512_storeu_si512(out + i + 16, _mm512_shuffle_i32x4(t0, t1, 0xDD));
+        _mm512_storeu_si512(out + i + 32, _mm512_shuffle_i32x4(t2, t3, 0x88));
+        _mm512_storeu_si512(out + i + 48, _mm512_shuffle_i32x4(t2, t3, 0xDD));
+    }
+    ExpandPaletteScalar(in + i, n - i, table, out + i);
+}
+#undef QVX_VBMI
+#pragma GCC diagnostic pop
+
+bool HasVbmi() {
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    return has;
+}
+#endif
+
+}  // namespace
+
+PaletteExpander::PaletteExpander(const uint32_t table[256]) {
+    std::memcpy(table_, table, sizeof table_);
+    for (int i = 0; i < 256; ++i)
+        for (int c = 0; c < 4; ++c) planes_[c][i] = static_cast<uint8_t>(table[i] >> (8 * c));
+    alphaAlike_ = std::all_of(planes_[3], planes_[3] + 256, [&](uint8_t a) { return a == planes_[3][0]; });
+#if defined(__x86_64__)
+    vbmi_ = HasVbmi();
+#endif
+}
+
+void PaletteExpander::Expand(const uint8_t* in, int n, uint32_t* out) const {
+#if defined(__x86_64__)
+    // Short runs are not worth loading the planes into registers.
+    if (vbmi_ && n >= 128) return ExpandPaletteVbmi(in, n, planes_, alphaAlike_, table_, out);
+#endif
+    ExpandPaletteScalar(in, n, table_, out);
+}
+
+void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* out) {
+    PaletteExpander(table).Expand(in, n, out);
+}
+
 namespace {
+
+// The row converters are plain loops built for three processor levels: the
+// wider the vectors, the closer a conversion comes to a plain copy.
+#define QVX_ROW_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 
 // 5-6-5 to 8-8-8, the top bits of each channel repeated below it (as
 // UnpackRGB does).
-void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
+QVX_ROW_CLONES void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
     for (int i = 0; i < n; ++i) {
         uint32_t v = in[i];
         uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
@@ -99,20 +188,22 @@ void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
     }
 }
 
-void Expand888(const uint8_t* in, int n, uint32_t* __restrict out) {
+QVX_ROW_CLONES void Expand888(const uint8_t* in, int n, uint32_t* __restrict out) {
     for (int i = 0; i < n; ++i)
         out[i] = 0xFF000000u | (uint32_t(in[3 * i + 2]) << 16) | (uint32_t(in[3 * i + 1]) << 8) | in[3 * i];
 }
 
-void Opaque32(const uint32_t* in, int n, uint32_t* __restrict out) {
+QVX_ROW_CLONES void Opaque32(const uint32_t* in, int n, uint32_t* __restrict out) {
     for (int i = 0; i < n; ++i) out[i] = 0xFF000000u | in[i];
 }
 
+#undef QVX_ROW_CLONES
+
 }  // namespace
 
-void ConvertRow(const uint8_t* in, int n, const PixelFormat& f, const uint32_t* table, uint32_t* out) {
+void ConvertRow(const uint8_t* in, int n, const PixelFormat& f, const PaletteExpander* palette, uint32_t* out) {
     switch (f.bits) {
-        case 8: ExpandPalette(in, n, table, out); break;
+        case 8: palette->Expand(in, n, out); break;
         case 16: Expand565(reinterpret_cast<const uint16_t*>(in), n, out); break;
         case 24: Expand888(in, n, out); break;
         default: Opaque32(reinterpret_cast<const uint32_t*>(in), n, out); break;
@@ -123,9 +214,10 @@ QImage ToImage(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* pal
     QImage img(v.width, v.height, QImage::Format_RGB32);
     if (img.isNull()) return img;
     uint32_t table[256];
-    if (f.bits == 8) PaletteTable(palette, table);
+    PaletteTable(palette, table);
+    PaletteExpander expander(table);
     for (int y = 0; y < v.height; ++y)
-        ConvertRow(v.Row(y), v.width, f, table, reinterpret_cast<uint32_t*>(img.scanLine(y)));
+        ConvertRow(v.Row(y), v.width, f, &expander, reinterpret_cast<uint32_t*>(img.scanLine(y)));
     return img;
 }
 
@@ -135,17 +227,21 @@ class ViewFrame final : public winsys::Frame {
 public:
     ViewFrame(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* palette, std::shared_ptr<const void> keep)
         : v_(v), f_(f), keep_(std::move(keep)) {
-        if (f.bits == 8) PaletteTable(palette, table_);
+        if (f.bits == 8) {
+            uint32_t table[256];
+            PaletteTable(palette, table);
+            palette_ = std::make_unique<PaletteExpander>(table);
+        }
     }
     int Width() const override { return v_.width; }
     int Height() const override { return v_.height; }
-    void ReadRow(int y, uint32_t* out) const override { ConvertRow(v_.Row(y), v_.width, f_, table_, out); }
+    void ReadRow(int y, uint32_t* out) const override { ConvertRow(v_.Row(y), v_.width, f_, palette_.get(), out); }
 
 private:
     PixelView v_;
     PixelFormat f_;
     std::shared_ptr<const void> keep_;
-    uint32_t table_[256] = {};
+    std::unique_ptr<PaletteExpander> palette_;
 };
 
 }  // namespace

@@ -51,17 +51,32 @@ QImage ToImage(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* pal
 
 // The 256 colours of a palette as opaque 32-bit RGB (black without one).
 void PaletteTable(const PALETTEENTRY* palette, uint32_t table[256]);
-// n palette indices to opaque 32-bit RGB through `table`.
+
+// A 256-entry table made ready for expanding many rows of palette indices.
+class PaletteExpander {
+public:
+    explicit PaletteExpander(const uint32_t table[256]);
+    // out[i] = table[in[i]] for n indices.
+    void Expand(const uint8_t* in, int n, uint32_t* out) const;
+
+private:
+    alignas(64) uint8_t planes_[4][256];  // the table's bytes, one plane a byte
+    uint32_t table_[256];
+    bool alphaAlike_ = false;  // one alpha for all entries
+    bool vbmi_ = false;
+};
+
+// n palette indices to 32-bit pixels through `table`, at once.
 void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* out);
-// n pixels of format `f` to opaque 32-bit RGB; `table` is the palette
-// table of 8-bit pixels (unused otherwise).
-void ConvertRow(const uint8_t* in, int n, const PixelFormat& f, const uint32_t* table, uint32_t* out);
+// n pixels of format `f` to opaque 32-bit RGB; `palette` expands 8-bit
+// pixels (unused for others).
+void ConvertRow(const uint8_t* in, int n, const PixelFormat& f, const PaletteExpander* palette, uint32_t* out);
 
 // A frame of the view's pixels as they are when the window paints it.
 // `keep` keeps the memory alive (the view does not own it); 8-bit pixels
 // show through `palette` as it is now.
-std::shared_ptr<const winsys::Frame> MakeFrame(const PixelView& v, const PixelFormat& f,
-                                               const PALETTEENTRY* palette, std::shared_ptr<const void> keep);
+std::shared_ptr<const winsys::Frame> MakeFrame(const PixelView& v, const PixelFormat& f, const PALETTEENTRY* palette,
+                                               std::shared_ptr<const void> keep);
 
 // Rectangle helpers.
 inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }

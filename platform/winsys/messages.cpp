@@ -38,7 +38,9 @@ private:
 
 }  // namespace
 
-Window::~Window() { PurgeMessages(this); }
+Window::~Window() {
+    PurgeMessages(this);
+}
 
 void PurgeMessages(HWND hwnd) {
     auto& q = Queue();
@@ -50,7 +52,9 @@ void PostMessage(HWND hwnd, uint32_t message, WPARAM wParam, LPARAM lParam) {
     Queue().push_back(MSG{hwnd, message, wParam, lParam});
 }
 
-void PostQuitMessage(int exitCode) { PostMessage(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0); }
+void PostQuitMessage(int exitCode) {
+    PostMessage(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0);
+}
 
 bool PeekMessage(MSG& msg) {
     CurrentServices().PumpEvents();
@@ -73,9 +77,13 @@ void DispatchMessage(MSG& msg) {
     handler(msg);
 }
 
-int QueuedMessages() { return static_cast<int>(Queue().size()); }
+int QueuedMessages() {
+    return static_cast<int>(Queue().size());
+}
 
-void InitEventLoop() { CurrentServices().InitEventLoop(); }
+void InitEventLoop() {
+    CurrentServices().InitEventLoop();
+}
 
 void SetWindowHandler(HWND hwnd, std::function<void(MSG&)> handler) {
     if (handler)
@@ -92,6 +100,8 @@ int MessageBox(HWND owner, const std::string& text, const std::string& caption, 
     return CurrentServices().MessageBox(owner, text, caption, type);
 }
 
-void StartScreenSaver() { CurrentServices().StartScreenSaver(); }
+void StartScreenSaver() {
+    CurrentServices().StartScreenSaver();
+}
 
 }  // namespace winsys

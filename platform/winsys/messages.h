@@ -55,8 +55,12 @@ constexpr LPARAM MAKELPARAM(int lo, int hi) {
                                (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
 }
 // Signed client coordinates of a mouse message.
-constexpr int GET_X_LPARAM(LPARAM l) { return static_cast<int16_t>(l & 0xFFFF); }
-constexpr int GET_Y_LPARAM(LPARAM l) { return static_cast<int16_t>((l >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM l) {
+    return static_cast<int16_t>(l & 0xFFFF);
+}
+constexpr int GET_Y_LPARAM(LPARAM l) {
+    return static_cast<int16_t>((l >> 16) & 0xFFFF);
+}
 
 // Queues a message for `hwnd` behind everything already queued.
 void PostMessage(HWND hwnd, uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0);

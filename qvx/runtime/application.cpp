@@ -9,7 +9,9 @@ namespace {
 TApplication* g_application = nullptr;
 }
 
-TApplication* Application() { return g_application; }
+TApplication* Application() {
+    return g_application;
+}
 
 TApplication::TApplication() : tk::TComponent(nullptr) {
     if (g_application) throw tk::EInvalidOperation("A program has only one application");
@@ -35,7 +37,9 @@ void TApplication::Run() {
     while (!FTerminated) HandleMessage();
 }
 
-void TApplication::Terminate() { winsys::PostQuitMessage(0); }
+void TApplication::Terminate() {
+    winsys::PostQuitMessage(0);
+}
 
 void TApplication::ProcessMessages() {
     while (ProcessMessage()) {

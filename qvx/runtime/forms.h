@@ -30,7 +30,8 @@ constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 
 constexpr tk::TColor clBlack = 0x000000;
 constexpr tk::TColor clBtnFace = 0x8000000F;
 
-using TMouseEvent = std::function<void(tk::TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseEvent =
+    std::function<void(tk::TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(tk::TObject* sender, TShiftState shift, int x, int y)>;
 
 class TForm : public tk::TComponent {
@@ -95,7 +96,8 @@ public:
 
     void GetProperties(tk::TPropList& props) override;
     // Form data holds the owned components after the form's properties.
-    void GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent* root) override;
+    void GetChildren(const std::function<void(tk::TComponent*)>& proc,
+                     tk::TComponent* root) override;
     void Loaded() override;
 
 private:

@@ -10,11 +10,13 @@
 namespace qvx {
 
 TQVXSurface* TQVXScreen::ImageSurfaces(int index) const {
-    return index >= 0 && index < ImageCount() ? FImageSurfaces[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < ImageCount() ? FImageSurfaces[static_cast<size_t>(index)].get()
+                                              : nullptr;
 }
 
 TQVXSurface* TQVXScreen::TileSurfaces(int index) const {
-    return index >= 0 && index < TileCount() ? FTileSurfaces[static_cast<size_t>(index)].get() : nullptr;
+    return index >= 0 && index < TileCount() ? FTileSurfaces[static_cast<size_t>(index)].get()
+                                             : nullptr;
 }
 
 void TQVXScreen::FreeImageSurfaces() {
@@ -31,6 +33,9 @@ void TQVXScreen::FreeTileSurfaces() {
 // ---- Hi-colour library ------------------------------------------------------------------
 
 void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
+    // Before start-up there is no DirectDraw object to make surfaces with; a
+    // linked library that loads a file then leaves the set to start-up.
+    if (!FDirectDraw) return;
     if (!library || library->Count() == 0) return;
     FreeImageSurfaces();
     int n = library->Count();
@@ -40,7 +45,8 @@ void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
         // A picture without pixels keeps its place in the set with no
         // surface, so later indices still match the library.
         if (picture.Width() <= 0 || picture.Height() <= 0) continue;
-        auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), picture.Width(), picture.Height(), ColorDepth);
+        auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), picture.Width(),
+                                                     picture.Height(), ColorDepth);
         TQVXSurface* s = surface.get();
         FImageSurfaces[static_cast<size_t>(i)] = std::move(surface);
         s->OnSurfaceLost = [this](tk::TObject* o) { SurfaceLost(o); };
@@ -52,7 +58,8 @@ void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
         for (int i = 0; i < n; ++i) {
             TQVXSurface* s = FImageSurfaces[static_cast<size_t>(i)].get();
             if (!s) continue;
-            s->Canvas->StretchDraw(s->Canvas->ClipRect(), *library->Images()->Items(i)->Image().Graphic());
+            s->Canvas->StretchDraw(s->Canvas->ClipRect(),
+                                   *library->Images()->Items(i)->Image().Graphic());
             s->Canvas->ReleaseHandle();
         }
     }
@@ -71,6 +78,7 @@ void TQVXScreen::LoadTileLib(TQVXImageLib* library, bool applyPalette) {
 }
 
 void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool tiles) {
+    if (!FDirectDraw) return;  // not started: start-up loads the libraries
     auto& set = tiles ? FTileSurfaces : FImageSurfaces;
     if (tiles)
         FreeTileSurfaces();
@@ -93,7 +101,8 @@ void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool t
         TImgHdr hdr;
         library->Images()->GetImageHeader(i, hdr);
         if (hdr.Width <= 0 || hdr.Height <= 0) continue;  // keeps its index, no surface
-        auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), hdr.Width, hdr.Height, ColorDepth);
+        auto surface =
+            std::make_unique<TQVXSurface>(FDirectDraw.Get(), hdr.Width, hdr.Height, ColorDepth);
         TQVXSurface* s = surface.get();
         set[static_cast<size_t>(i)] = std::move(surface);
         s->OnSurfaceLost = [this](tk::TObject* o) { SurfaceLost(o); };
@@ -126,11 +135,21 @@ void TQVXScreen::RestoreSurface(TQVXSurface& surface, const char* failure) {
     HRESULT hr = surface.GetSurface()->Restore();
     if (hr == DD_OK) return;
     switch (hr) {
-        case DDERR_GENERIC: SendTrace("Restore Failed: Generic"); break;
-        case DDERR_INVALIDOBJECT: SendTrace("Restore Failed: Invalid Object"); break;
-        case DDERR_NOEXCLUSIVEMODE: SendTrace("Restore Failed: No Exclusive"); break;
-        case DDERR_WRONGMODE: SendTrace("Restore Failed: Wrong Mode"); break;
-        default: SendTrace("Restore Failed: UnKnown"); break;
+        case DDERR_GENERIC:
+            SendTrace("Restore Failed: Generic");
+            break;
+        case DDERR_INVALIDOBJECT:
+            SendTrace("Restore Failed: Invalid Object");
+            break;
+        case DDERR_NOEXCLUSIVEMODE:
+            SendTrace("Restore Failed: No Exclusive");
+            break;
+        case DDERR_WRONGMODE:
+            SendTrace("Restore Failed: Wrong Mode");
+            break;
+        default:
+            SendTrace("Restore Failed: UnKnown");
+            break;
     }
     throw EQVXScreen(failure);
 }
@@ -140,7 +159,8 @@ void TQVXScreen::RestoreSurfaces() {
     RestoreSurface(*FFrontSurface, msg::SRestoreFront);
     // The windowed back buffer is no part of the front's flip chain: left
     // lost, every later copy from it would fail and restore again.
-    if (FWindowMode && FBackSurface && !FBackSurface->Attached) RestoreSurface(*FBackSurface, msg::SRestoreBack);
+    if (FWindowMode && FBackSurface && !FBackSurface->Attached)
+        RestoreSurface(*FBackSurface, msg::SRestoreBack);
     // Hi-colour pictures still in the image set are drawn again, unless a
     // palette image library is about to take the set over.
     if (FLoadedHiColorLib && !FLoadedImageLib) LoadHiColorLib(FLoadedHiColorLib);
@@ -161,13 +181,14 @@ void TQVXScreen::SetPalette(const tk::TPaletteEntry* entries) {
     std::copy(entries, entries + 256, FPalette.begin());
     if (!FPaletteObject) {
         if (!FDirectDraw ||
-            FDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, FPalette.data(), FPaletteObject.Put(),
-                                       nullptr) != DD_OK ||
+            FDirectDraw->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, FPalette.data(),
+                                       FPaletteObject.Put(), nullptr) != DD_OK ||
             !FPaletteObject) {
             FPaletteObject.Reset();
             throw EQVXScreen(msg::SCreatePalette);
         }
-        if (!FFrontSurface || FFrontSurface->GetSurface()->SetPalette(FPaletteObject.Get()) != DD_OK)
+        if (!FFrontSurface ||
+            FFrontSurface->GetSurface()->SetPalette(FPaletteObject.Get()) != DD_OK)
             throw EQVXScreen(msg::SSetPalette);
     } else if (FPaletteObject->SetEntries(0, 0, 256, FPalette.data()) != DD_OK) {
         throw EQVXScreen(msg::SSetEntries);
@@ -213,7 +234,9 @@ void TQVXScreen::CycleStep() {
     FCycleOffset = ((FCycleOffset + FCycleStep) % len + len) % len;
     tk::TPaletteEntry* work = FCycleEntries.data() + 256;
     std::copy(FCycleEntries.begin(), FCycleEntries.begin() + 256, work);
-    for (int i = 0; i < len; ++i) work[FCycleFirst + i] = FCycleEntries[static_cast<size_t>(FCycleFirst + (i + FCycleOffset) % len)];
+    for (int i = 0; i < len; ++i)
+        work[FCycleFirst + i] =
+            FCycleEntries[static_cast<size_t>(FCycleFirst + (i + FCycleOffset) % len)];
     std::copy(work, work + 256, FPalette.begin());
     if (FPaletteObject->SetEntries(0, 0, 256, work) != DD_OK) throw EQVXScreen(msg::SSetEntries);
 }

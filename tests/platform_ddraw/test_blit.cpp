@@ -163,4 +163,24 @@ TEST(BlitOverlap, CopyWithinOneSurfaceBehavesAsThroughATemporary) {
     }
 }
 
+// The fast expansion (vector lookups where the processor has them) against
+// plain lookups, at every length around its block size, with one alpha for
+// all entries and with alphas that differ.
+TEST(PaletteExpansion, MatchesTableLookupAtEveryLength) {
+    std::mt19937 rng(3);
+    std::vector<uint8_t> in(700);
+    for (auto& i : in) i = static_cast<uint8_t>(rng());
+    for (bool sameAlpha : {true, false}) {
+        uint32_t table[256];
+        for (auto& t : table) t = sameAlpha ? 0xFF000000u | (rng() & 0xFFFFFF) : static_cast<uint32_t>(rng());
+        PaletteExpander expander(table);
+        for (int n : {0, 1, 7, 63, 64, 127, 128, 129, 191, 255, 256, 300, 640, 700}) {
+            std::vector<uint32_t> out(static_cast<size_t>(n) + 1, 0xDEADBEEF);
+            expander.Expand(in.data(), n, out.data());
+            for (int i = 0; i < n; ++i) ASSERT_EQ(out[size_t(i)], table[in[size_t(i)]]) << n << " at " << i;
+            EXPECT_EQ(out[size_t(n)], 0xDEADBEEF) << "wrote past " << n;
+        }
+    }
+}
+
 }  // namespace

@@ -355,6 +355,53 @@ TEST_F(Headless, VerticalBlankIsPacedWhenAsked) {
     hl::SetVBlank(hl::VBlank::Immediate);
 }
 
+std::pair<int, int> XY(tk::TPoint p) { return {p.X, p.Y}; }
+
+// A 320 x 240 mode on a 1920 x 1080 desktop is shown at scale 4 from
+// (320, 60). While it is set the desktop is the mode: its size and depth,
+// the pointer, its confinement and the window's mouse events are all in
+// mode units; giving the mode back gives the desktop back.
+TEST_F(Headless, FullScreenModeIsTheDesktopInModeUnits) {
+    ASSERT_EQ(dd->SetCooperativeLevel(&win, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(320, 240, 8, 0, 0), DD_OK);
+    winsys::DesktopMode m = winsys::GetDesktopMode();
+    EXPECT_EQ(m.width, 320);
+    EXPECT_EQ(m.height, 240);
+    EXPECT_EQ(m.bitsPerPixel, 8);
+
+    std::vector<std::pair<int, int>> moves;
+    win.OnMouse([&](const winsys::MouseEvent& e) { moves.emplace_back(e.x, e.y); });
+    win.DeliverMouse(winsys::MouseEvent{winsys::MouseEvent::Move, 320 + 4 * 100 + 3, 60 + 4 * 50, 0, 0, 0, {}});
+    win.DeliverMouse(winsys::MouseEvent{winsys::MouseEvent::Move, 5, 1079, 0, 0, 0, {}});  // the black border
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0], std::make_pair(100, 50));
+    EXPECT_EQ(moves[1], std::make_pair(0, 239));
+
+    ASSERT_TRUE(winsys::SetCursorPos(319, 0));
+    EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(319, 0));
+    tk::TRect clip = tk::Rect(10, 20, 1000, 1000);
+    ASSERT_TRUE(winsys::ClipCursor(&clip));
+    EXPECT_EQ(winsys::GetClipCursor(), tk::Rect(10, 20, 320, 240));
+    EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(319, 20));
+    winsys::SetCursorPos(0, 0);
+    EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(10, 20));
+
+    ASSERT_EQ(dd->RestoreDisplayMode(), DD_OK);
+    EXPECT_EQ(winsys::GetDesktopMode().width, 1920);
+    EXPECT_EQ(winsys::GetClipCursor(), tk::Rect(0, 0, 1920, 1080));
+    // The pointer stayed where mode pixel (10, 20) is shown.
+    EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(320 + 4 * 10 + 2, 60 + 4 * 20 + 2));
+    win.DeliverMouse(winsys::MouseEvent{winsys::MouseEvent::Move, 7, 9, 0, 0, 0, {}});
+    EXPECT_EQ(moves.back(), std::make_pair(7, 9));
+
+    // Releasing the DirectDraw object without restoring gives it back too.
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
+    EXPECT_EQ(winsys::GetDesktopMode().bitsPerPixel, 16);
+    dd = {};
+    EXPECT_EQ(winsys::GetDesktopMode().width, 1920);
+    EXPECT_EQ(winsys::GetDesktopMode().bitsPerPixel, 32);
+}
+
 TEST(Letterbox, IntegerScaleWhenItFitsElseShapeKept) {
     EXPECT_EQ(ddraw::Letterbox(640, 480, 1920, 1080), tk::Bounds(320, 60, 1280, 960));
     EXPECT_EQ(ddraw::Letterbox(320, 200, 320, 200), tk::Bounds(0, 0, 320, 200));

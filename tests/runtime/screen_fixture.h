@@ -28,21 +28,23 @@ inline uint32_t SurfacePixel(IDirectDrawSurface4* s, int x, int y) {
     if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
     int bytes = static_cast<int>(d.ddpfPixelFormat.dwRGBBitCount) / 8;
     uint32_t v = 0;
-    std::memcpy(&v, static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bytes, static_cast<size_t>(bytes));
+    std::memcpy(&v, static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bytes,
+                static_cast<size_t>(bytes));
     s->Unlock(nullptr);
     return v;
 }
 
 // An .IML file of `sizes` images (pixel (x, y) = 1 + x + 7y) in a fresh folder.
 inline std::string WriteIml(const std::string& tag, const std::vector<std::pair<int, int>>& sizes) {
-    auto dir = std::filesystem::temp_directory_path() / ("qvx_screen_" + tag + "_" + std::to_string(::getpid()));
+    auto dir = std::filesystem::temp_directory_path() /
+               ("qvx_screen_" + tag + "_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     auto b = assetbytes::ImlHeader("IL10", static_cast<int32_t>(sizes.size()));
     int n = 0;
     for (auto [w, h] : sizes) assetbytes::ImlImage(b, w, h, "img" + std::to_string(n++));
     std::string path = (dir / "lib.iml").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     return path;
 }
 

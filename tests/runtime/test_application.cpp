@@ -69,7 +69,8 @@ TEST_F(AppTest, ActivationReachesMessageHookThenForm) {
     Window()->SetActive(false);
     Window()->SetActive(true);
     app->ProcessMessages();
-    EXPECT_EQ(seen, (std::vector<std::string>{"app1", "form", "user", "app0", "app1", "form", "user"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"app1", "form", "user", "app0", "app1", "form", "user"}));
     EXPECT_TRUE(app->Active());
 }
 
@@ -100,8 +101,8 @@ TEST_F(AppTest, MouseEventsCarryButtonAndClientPosition) {
         events.push_back("move " + std::to_string(x) + "," + std::to_string(y));
     };
     form->OnMouseDown = [&](tk::TObject*, TMouseButton b, TShiftState, int x, int y) {
-        events.push_back("down " + std::to_string(static_cast<int>(b)) + " " + std::to_string(x) + "," +
-                         std::to_string(y));
+        events.push_back("down " + std::to_string(static_cast<int>(b)) + " " + std::to_string(x) +
+                         "," + std::to_string(y));
     };
     winsys::MouseEvent e;
     e.kind = winsys::MouseEvent::Move;

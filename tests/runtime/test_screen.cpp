@@ -1,7 +1,6 @@
 // The screen started, flipped, restored and shut down on the headless backend.
-#include "screen_fixture.h"
-
 #include "qvx/runtime/dxerror.h"
+#include "screen_fixture.h"
 
 using namespace screentest;
 namespace dh = ddraw::headless;
@@ -85,8 +84,10 @@ TEST_F(ScreenTest, Windowed32BitStretchedFillsTheClientArea) {
     screen->Flip();
     EXPECT_GT(dh::VBlankWaits(), waits);
     const QImage& client = Window()->ClientImage();
-    EXPECT_EQ(client.pixel(form->ClientWidth() - 5, form->ClientHeight() - 5) & 0xFFFFFF, 0x0000FFu);
-    EXPECT_EQ(client.pixel(form->ClientWidth() / 2 - 10, form->ClientHeight() / 2 - 10) & 0xFFFFFF, 0u);
+    EXPECT_EQ(client.pixel(form->ClientWidth() - 5, form->ClientHeight() - 5) & 0xFFFFFF,
+              0x0000FFu);
+    EXPECT_EQ(client.pixel(form->ClientWidth() / 2 - 10, form->ClientHeight() / 2 - 10) & 0xFFFFFF,
+              0u);
 }
 
 TEST_F(ScreenTest, EveryStartUpFailureHasItsMessage) {
@@ -101,7 +102,8 @@ TEST_F(ScreenTest, EveryStartUpFailureHasItsMessage) {
     const Case cases[] = {
         {"DirectDrawCreate", 1, DDERR_GENERIC, false, "Failed to create IDirectDraw object"},
         {"QueryInterface", 1, E_NOINTERFACE, false, "Failed to create IDirectDraw 4 object"},
-        {"SetCooperativeLevel", 1, DDERR_EXCLUSIVEMODEALREADYSET, false, coop + "Exclude mode already set"},
+        {"SetCooperativeLevel", 1, DDERR_EXCLUSIVEMODEALREADYSET, false,
+         coop + "Exclude mode already set"},
         {"SetCooperativeLevel", 1, DDERR_HWNDALREADYSET, false, coop + "HWND already set"},
         {"SetCooperativeLevel", 1, DDERR_HWNDSUBCLASSED, false, coop + "Hwnd Subclasses"},
         {"SetCooperativeLevel", 1, DDERR_INVALIDOBJECT, false, coop + "Invalid Object"},
@@ -189,7 +191,19 @@ TEST_F(ScreenTest, FailedRestoreTracesAndRaises) {
     }
 }
 
+namespace {
+// An audio component that counts its starts.
+class CountingAudio : public TQVXAudioBase {
+public:
+    using TQVXAudioBase::TQVXAudioBase;
+    void StartAudio() override { ++starts; }
+    int starts = 0;
+};
+}  // namespace
+
 TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
+    auto* audio = new CountingAudio(form);
+    EXPECT_TRUE(OwnerHasScreen(form));
     std::vector<std::string> order;
     form->OnActivate = [&](tk::TObject*) { order.push_back("activate"); };
     delete screen;  // a fresh screen saves the handler above
@@ -211,6 +225,7 @@ TEST_F(ScreenTest, ReactivationRestoresThenPaints) {
     Window()->SetActive(true);
     app->ProcessMessages();
     EXPECT_EQ(order, (std::vector<std::string>{"activate", "activate", "paint"}));
+    EXPECT_EQ(audio->starts, 2);  // every activation starts the form's audio
 
     // The screen saver is swallowed while the screen runs, not after.
     int savers = wh::ScreenSaverStarts();
@@ -228,8 +243,9 @@ TEST_F(ScreenTest, WindowedEightBitOnTrueColourDesktopAsks) {
     wh::QueueMessageBoxAnswer(winsys::IDYES);
     Start();
     ASSERT_EQ(wh::MessageBoxes().size(), 1u);
-    EXPECT_EQ(wh::MessageBoxes()[0].text,
-              "You are not in 256 color mode. Do you want to run this application in Full-Screen mode?");
+    EXPECT_EQ(
+        wh::MessageBoxes()[0].text,
+        "You are not in 256 color mode. Do you want to run this application in Full-Screen mode?");
     EXPECT_FALSE(screen->WindowMode());
     EXPECT_TRUE(screen->Started());
 
@@ -251,7 +267,9 @@ TEST_F(ScreenTest, ExceptionsWhileRunningBeepInsteadOfShowing) {
     Windowed16();
     Start();
     wh::ResetBeeps();
-    form->OnMouseMove = [](tk::TObject*, TShiftState, int, int) { throw std::runtime_error("game fault"); };
+    form->OnMouseMove = [](tk::TObject*, TShiftState, int, int) {
+        throw std::runtime_error("game fault");
+    };
     winsys::PostMessage(form->Handle(), winsys::WM_MOUSEMOVE, 0, winsys::MAKELPARAM(1, 1));
     app->ProcessMessages();
     EXPECT_EQ(wh::BeepCount(), 1);
@@ -261,8 +279,9 @@ TEST_F(ScreenTest, ExceptionsWhileRunningBeepInsteadOfShowing) {
 TEST_F(ScreenTest, MouseButtonAndPositionFromTheMainForm) {
     Windowed16();
     Start();
-    const std::pair<winsys::MouseButton, int> presses[] = {
-        {winsys::MouseButton::Left, 1}, {winsys::MouseButton::Right, 2}, {winsys::MouseButton::Middle, 0}};
+    const std::pair<winsys::MouseButton, int> presses[] = {{winsys::MouseButton::Left, 1},
+                                                           {winsys::MouseButton::Right, 2},
+                                                           {winsys::MouseButton::Middle, 0}};
     for (auto [button, expected] : presses) {
         winsys::MouseEvent e;
         e.kind = winsys::MouseEvent::Press;

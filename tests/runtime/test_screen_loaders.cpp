@@ -1,9 +1,8 @@
 // Library pictures turned into the screen's surfaces.
-#include "screen_fixture.h"
-
 #include "qvx/hicolor/QVX.h"
-#include "toolkit/propstream.h"
+#include "screen_fixture.h"
 #include "toolkit/picture.h"
+#include "toolkit/propstream.h"
 
 using namespace screentest;
 namespace dh = ddraw::headless;
@@ -129,6 +128,14 @@ TEST_F(LoaderTest, HiColourPicturesAtTrueColourAndAfterALoss) {
     screen->DisplayMode = TDisplayMode::dm640x480x32;
     screen->ColorDepth = 32;
     TQVXHiColorImagelib* hc = HiColor({{10, 5}, {0, 0}, {3, 7}});
+    // A linked library may load its file before the display exists.
+    auto path = std::filesystem::temp_directory_path() /
+                ("qvx_screen_hc_" + std::to_string(::getpid()) + ".hcl");
+    hc->SaveToFile(path.string());
+    hc->SetQVXScreen(screen);
+    hc->LoadFromFile(path.string());
+    std::filesystem::remove(path);
+    EXPECT_EQ(screen->ImageCount(), 0);
     screen->SetHiColorLib(hc);
     Start();
     ASSERT_EQ(screen->ImageCount(), 3);
@@ -165,7 +172,8 @@ TEST_F(LoaderTest, FormDataCarriesTheScreenAndItsLinks) {
         tk::TWriter w(data);
         w.WriteRootComponent(*form);
     }
-    std::string bytes(reinterpret_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
+    std::string bytes(reinterpret_cast<const char*>(data.Memory()),
+                      static_cast<size_t>(data.Size()));
     EXPECT_NE(bytes.find("QVX Beta 7"), std::string::npos);
     EXPECT_NE(bytes.find("dm640x400x8"), std::string::npos);
     EXPECT_EQ(bytes.find("BackBuffers"), std::string::npos);  // at its default

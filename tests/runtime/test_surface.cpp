@@ -101,6 +101,16 @@ TEST_F(Surfaces, MemorySurfaceWiderThanDesktopGoesToSystemMemory) {
     EXPECT_EQ(wide.BitDepth, 32);
 }
 
+// In a full-screen mode the desktop is the mode: a picture wider than
+// 320 pixels goes to system memory in a 320 x 240 mode.
+TEST_F(Surfaces, MemorySurfaceWiderThanTheDisplayModeGoesToSystemMemory) {
+    FullScreen(320, 240, 8);
+    TQVXSurface fits(dd.Get(), 320, 2, 8);
+    EXPECT_EQ(DescOf(fits.Surface.Get()).ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY, 0u);
+    TQVXSurface wide(dd.Get(), 640, 2, 8);
+    EXPECT_EQ(DescOf(wide.Surface.Get()).ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY, DDSCAPS_SYSTEMMEMORY);
+}
+
 TEST_F(Surfaces, ConstructorFailuresHaveTheirMessages) {
     Normal();
     hl::InjectFault("CreateSurface", 1, DDERR_OUTOFVIDEOMEMORY);

@@ -58,7 +58,8 @@ TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
     Pump(app, 500);
 
     tk::TPoint origin = form->ClientToScreen({0, 0});
-    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 160, 120).toImage();
+    QImage shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 160, 120).toImage();
     ASSERT_EQ(shot.size(), QSize(160, 120));
     EXPECT_EQ(shot.pixel(10, 10) & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(shot.pixel(150, 110) & 0xFFFFFF, 0x00FF00u);

@@ -139,24 +139,31 @@ void RasterWindow::paintEvent(QPaintEvent*) {
     const tk::TRect& d = owner_->dest_;
     if (!f || f->Width() <= 0 || f->Height() <= 0 || d.Width() <= 0 || d.Height() <= 0) {
         p.fillRect(QRect(0, 0, width(), height()), Qt::black);
+        bordered_ = QRect();
         return;
     }
-    // Black around the frame only: the frame covers the rest.
-    QRegion around = QRegion(0, 0, width(), height()) - QRegion(d.ToQRect());
-    for (const QRect& r : around) p.fillRect(r, Qt::black);
     // Straight into the backing store's pixels when the frame lands at a
     // whole scale; through QPainter otherwise.
     QPaintDevice* dev = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
-    if (dev && dev->devType() == QInternal::Image && p.transform().isIdentity()) {
-        if (RenderFrame(*f, *static_cast<QImage*>(dev), d)) return;
+    QImage* target =
+        dev && dev->devType() == QInternal::Image && p.transform().isIdentity() ? static_cast<QImage*>(dev) : nullptr;
+    // Black around the frame. An opaque backing store keeps it, so it is
+    // painted again only when the frame's place or the window's size changes.
+    QRect place = d.ToQRect();
+    if (!target || target->hasAlphaChannel() || bordered_ != place || borderedSize_ != size()) {
+        QRegion around = QRegion(0, 0, width(), height()) - QRegion(place);
+        for (const QRect& r : around) p.fillRect(r, Qt::black);
+        bordered_ = place;
+        borderedSize_ = size();
     }
+    if (target && RenderFrame(*f, *target, d)) return;
     if (owner_->scaledFrom_ != f) {
         owner_->scaled_ = f->ToImage();
         owner_->scaledFrom_ = f;
     }
     bool integral = d.Width() % f->Width() == 0 && d.Height() % f->Height() == 0;
     p.setRenderHint(QPainter::SmoothPixmapTransform, !integral);
-    p.drawImage(d.ToQRect(), owner_->scaled_);
+    p.drawImage(place, owner_->scaled_);
 }
 
 bool RasterWindow::event(QEvent* e) {

@@ -32,6 +32,8 @@ private:
     QtWindow* owner_;
     bool havePos_ = false;
     QPoint lastPos_;
+    QRect bordered_;  // where the frame was when the black around it was painted
+    QSize borderedSize_;
 };
 
 class QtWindow : public Window {
