@@ -33,7 +33,7 @@ const char* kUsage =
     "320x240x8)\n"
     "  --window            run in a window instead of full screen\n"
     "  --stretch           windowed: stretch the frame over the whole window\n"
-    "  --mouse, --joystick play with the mouse or the first joystick (default: keyboard)\n"
+    "  --input DEVICE      keyboard (default), mouse or joystick\n"
     "  --title N           show the title for N frames (default 150) or until a key\n"
     "  --frames N          stop after N frames\n"
     "  --dump-frame K FILE write frame K as presented to FILE, a 24-bit BMP\n"
@@ -42,11 +42,35 @@ const char* kUsage =
     "  --soak SEED         headless, with lost-surface storms, lost sound buffers and\n"
     "                      failing DirectX calls drawn from SEED; prints what happened\n"
     "  --help              this text\n"
-    "Arrow keys (mouse, joystick) move the ship, any key starts, Esc quits.\n";
+    "Arrow keys, the mouse or the joystick move the ship; Space, a click or a button fires;\n"
+    "any key starts; Esc quits (keyboard input).\n";
 
 namespace {
 
 constexpr int kBall = 24, kBallImages = 7, kShip = 8, kTile = 16;
+constexpr int kBounceSound = 0, kFireSound = 1;  // in the sound library
+
+const char* InputName(TInputDevice d) {
+    return d == TInputDevice::Mouse      ? "mouse"
+           : d == TInputDevice::JoyStick ? "joystick"
+                                         : "keyboard";
+}
+
+// Asked before start-up: a joystick input without a joystick would stop the
+// screen's start-up with an error.
+bool JoystickAttached() {
+    ComPtr<IDirectInput> di;
+    if (DirectInputCreateA(nullptr, DIRECTINPUT_VERSION, di.Put(), nullptr) != DI_OK) return false;
+    bool found = false;
+    di->EnumDevices(
+        DIDEVTYPE_JOYSTICK,
+        [](const DIDEVICEINSTANCEA*, void* ref) -> BOOL {
+            *static_cast<bool*>(ref) = true;
+            return DIENUM_STOP;
+        },
+        &found, DIEDFL_ATTACHEDONLY);
+    return found;
+}
 
 bool ParseMode(const std::string& text, TDisplayMode& mode) {
     static const char* names[] = {"640x480x8",   "640x480x16", "640x480x24",  "640x480x32",
@@ -124,9 +148,15 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             o.window = true;
         } else if (a == "--stretch") {
             o.stretch = true;
-        } else if (a == "--mouse" || a == "--joystick") {
+        } else if (a == "--input") {
+            bool known = false;
+            for (TInputDevice d :
+                 {TInputDevice::Keyboard, TInputDevice::Mouse, TInputDevice::JoyStick})
+                if (i + 1 < argc && argv[i + 1] == std::string(InputName(d)))
+                    o.device = d, known = true;
+            if (!known) return "--input needs keyboard, mouse or joystick";
             o.deviceGiven = true;
-            o.device = a == "--mouse" ? TInputDevice::Mouse : TInputDevice::JoyStick;
+            ++i;
         } else if (a == "--headless") {
             o.headless = true;
         } else if (a == "--frames") {
@@ -190,19 +220,20 @@ int Game::Run(const std::string& formFile) {
             screen_->WindowStretch = opt_.stretch;
             if (opt_.deviceGiven) input_->SetDevice(opt_.device);
         });
+        if (input_->Device() == TInputDevice::JoyStick && !JoystickAttached())
+            throw tk::Exception("no joystick is attached");
         app.Run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qvxdemo: %s\n", e.what());
         return 1;
     }
-    const char* device = input_->Device() == TInputDevice::Keyboard ? "keyboard"
-                         : input_->Device() == TInputDevice::Mouse  ? "mouse"
-                                                                    : "joystick";
+    const char* device = InputName(input_->Device());
     if (!opt_.quiet)
-        std::printf("qvxdemo: %d frames, %d bounces%s, %s %s, ship at %d,%d, %d restores\n", frame_,
-                    bounces_, audio_->BufferCount() > 0 ? " heard" : " (no sound device)", device,
-                    inputRead_ ? "read through DirectInput" : "unavailable",
-                    static_cast<int>(shipX_), static_cast<int>(shipY_), restores_);
+        std::printf(
+            "qvxdemo: %d frames, %d bounces%s, %d shots, %s %s, ship at %d,%d, %d restores\n",
+            frame_, bounces_, audio_->BufferCount() > 0 ? " heard" : " (no sound device)", shots_,
+            device, inputRead_ ? "read through DirectInput" : "unavailable",
+            static_cast<int>(shipX_), static_cast<int>(shipY_), restores_);
     int status = 0;
     if (opt_.soak) {
         std::string kinds;
@@ -287,24 +318,27 @@ void Game::InjectFaults() {
 
 void Game::ReadInput() {
     if (input_->Update()) inputRead_ = true;
-    std::fill(std::begin(keys_), std::end(keys_), false);
     double dx = 0, dy = 0;
+    bool fire = false;
     switch (input_->Device()) {
         case TInputDevice::Keyboard:
             if (input_->KeyDown(DIK_ESCAPE)) app_->Terminate();
             dx = (input_->KeyDown(DIK_RIGHT) - input_->KeyDown(DIK_LEFT)) * 3.0;
             dy = (input_->KeyDown(DIK_DOWN) - input_->KeyDown(DIK_UP)) * 3.0;
+            fire = input_->KeyDown(DIK_SPACE);
             for (int k = 0; k < 256; ++k)
                 if (input_->KeyDown(static_cast<uint8_t>(k))) pressed_ = true;
             break;
         case TInputDevice::Mouse:
             dx = input_->Mouse().lX;
             dy = input_->Mouse().lY;
+            fire = input_->MouseButton(0);
             if (input_->MouseButton(0) || input_->MouseButton(1)) pressed_ = true;
             break;
         case TInputDevice::JoyStick:
             dx = input_->JoyState().lX * 3.0 / 1000;
             dy = input_->JoyState().lY * 3.0 / 1000;
+            fire = input_->JoyButton(0);
             if (input_->JoyButton(0) || input_->JoyButton(1)) pressed_ = true;
             break;
     }
@@ -314,28 +348,36 @@ void Game::ReadInput() {
     }
     shipX_ = std::clamp(shipX_ + dx, 0.0, double(W_ - 32));
     shipY_ = std::clamp(shipY_ + dy, 0.0, double(H_ - 24));
+    if (fire && !firing_ && phase_ == Phase::Play) {
+        ++shots_;
+        Sound(kFireSound, shipX_);
+    }
+    firing_ = fire;
+}
+
+void Game::Sound(int index, double x) {
+    if (audio_->BufferCount() <= index) return;
+    audio_->Play(index);
+    audio_->SetPan(index, static_cast<int32_t>((x / W_ * 2 - 1) * 3000));
 }
 
 void Game::Move() {
     scroll_ += 1;
     bool bounced = false;
-    double pan = 0;
+    double where = 0;
     for (int i = 0; i < kBalls; ++i) {
         bx_[i] += vx_[i];
         by_[i] += vy_[i];
         bool hit = false;
         if (bx_[i] < 0 || bx_[i] > W_ - kBall) vx_[i] = -vx_[i], hit = true;
         if (by_[i] < 0 || by_[i] > H_ - kBall) vy_[i] = -vy_[i], hit = true;
-        if (hit && !bounced) bounced = true, pan = bx_[i] / W_ * 2 - 1;
+        if (hit && !bounced) bounced = true, where = bx_[i];
         bounces_ += hit;
         bx_[i] = std::clamp(bx_[i], 0.0, double(W_ - kBall));
         by_[i] = std::clamp(by_[i], 0.0, double(H_ - kBall));
     }
     // One bounce sound a frame, panned to where it hit.
-    if (bounced && audio_->BufferCount() > 0) {
-        audio_->Play(0);
-        audio_->SetPan(0, static_cast<int32_t>(pan * 3000));
-    }
+    if (bounced) Sound(kBounceSound, where);
 }
 
 bool Game::DrawMap(IDirectDrawSurface4* back) {

@@ -56,6 +56,7 @@ private:
     void Flip();
     void ReadInput();
     void Move();
+    void Sound(int index, double x);  // panned to where x is
     bool Draw();
     bool DrawMap(IDirectDrawSurface4* back);
     void Dump();
@@ -72,12 +73,11 @@ private:
     qvx::TQVXImageLib* sprites_ = nullptr;
     Phase phase_ = Phase::Title;
     int W_ = 320, H_ = 240;
-    int frame_ = 0, bounces_ = 0, restores_ = 0, scroll_ = 0;
-    bool inputRead_ = false, pressed_ = false, dumped_ = false;
+    int frame_ = 0, bounces_ = 0, shots_ = 0, restores_ = 0, scroll_ = 0;
+    bool inputRead_ = false, pressed_ = false, firing_ = false, dumped_ = false;
     double shipX_ = 0, shipY_ = 0;
     static constexpr int kBalls = 32;
     double bx_[kBalls], by_[kBalls], vx_[kBalls], vy_[kBalls];
-    bool keys_[4] = {};  // left, right, up, down
 
     // Soak figures.
     std::mt19937 rng_;

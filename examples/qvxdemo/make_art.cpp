@@ -1,8 +1,8 @@
 // Makes the demo's sources in a folder: a palette swatch holding every
 // colour, seven shaded balls and a ship (sprites), four ground tiles, all
 // 8-bit bitmaps with colour index 0 the transparent colour; a 24-bit title
-// picture painted in the swatch's sky colours; a 64 x 15 tile map (one
-// byte a tile: its index in the tile library) and a bounce sound (.wav).
+// picture painted in the swatch's sky colours; and a 64 x 15 tile map (one
+// byte a tile: its index in the tile library).
 // Both 8-bit libraries start with the swatch, so they get one palette.
 #include <QColor>
 #include <QImage>
@@ -172,23 +172,6 @@ int main(int argc, char** argv) {
             map.push_back(static_cast<char>(1 + tile));
         }
     if (!WriteFile(dir + "/level1.bin", map)) return 1;
-
-    // A 70 ms decaying 880 Hz tone, 16-bit mono at 22050 Hz.
-    const int samples = 22050 * 70 / 1000;
-    std::string wav = "RIFF";
-    Put(wav, static_cast<uint32_t>(36 + samples * 2), 4);
-    wav += "WAVEfmt ";
-    Put(wav, 16, 4), Put(wav, 1, 2), Put(wav, 1, 2), Put(wav, 22050, 4), Put(wav, 44100, 4),
-        Put(wav, 2, 2);
-    Put(wav, 16, 2);
-    wav += "data";
-    Put(wav, static_cast<uint32_t>(samples * 2), 4);
-    for (int i = 0; i < samples; ++i)
-        Put(wav,
-            static_cast<uint32_t>(static_cast<int16_t>(12000 * std::exp(-i / 300.0) *
-                                                       std::sin(2 * M_PI * 880 * i / 22050))),
-            2);
-    if (!WriteFile(dir + "/bounce.wav", wav)) return 1;
 
     // Title: bands of the sky colours, hills and a sun.
     QImage back(320, 240, QImage::Format_RGB888);

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "application.h"
-#include "screen.h"
+#include "audio.h"
+#include "input.h"
 #include "platform/winsys/winsys.h"
+#include "screen.h"
 
 namespace qvx {
 
@@ -244,6 +246,8 @@ void TForm::Loaded() {
 void RegisterRuntimeComponents() {
     tk::RegisterComponentClass<TForm>("TForm");
     tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
+    tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
+    tk::RegisterComponentClass<TQVXInput>("TQVXInput");
 }
 
 }  // namespace qvx

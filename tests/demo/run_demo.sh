@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # The demo on the real backend under a virtual X display, with its surfaces
 # lost every few frames: it must run its frames, play its bounce sound
-# (SDL's dummy audio driver), move the ship right while the Right key is
-# held (read through DirectInput), and dump a frame that shows its yellow
+# (SDL's disk audio driver writes what is heard to a file, which must not
+# be silent), move the ship right while the Right key is held and fire on
+# Space (read through DirectInput), and dump a frame that shows its yellow
 # ship on its blue backdrop.
 set -u
 demo=$1
 shift
 out=$(mktemp)
 dump=$(mktemp --suffix=.bmp)
-SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
+heard=$(mktemp --suffix=.raw)
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$heard xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
   '$demo' $* --title 10 --frames 400 --lose-every 25 --dump-frame 30 '$dump' >'$out' 2>/dev/null & pid=\$!
   sleep 1.5
   win=\$(xdotool search --name 'QVX Demo' | head -n1)
   [ -n \"\$win\" ] && xdotool windowactivate --sync \$win 2>/dev/null; xdotool windowfocus \$win 2>/dev/null
-  xdotool keydown Right; sleep 1; xdotool keyup Right
+  xdotool keydown Right; sleep 1; xdotool keyup Right; xdotool keydown space; sleep 0.3; xdotool keyup space
   wait \$pid"
 rc=$?
 cat "$out"
@@ -24,6 +26,14 @@ rm -f "$out"
 [[ $line =~ ship\ at\ ([0-9]+), ]] || { echo "no report"; exit 1; }
 x=${BASH_REMATCH[1]}
 [[ $line == *"bounces heard"* ]] || { echo "no sound"; exit 1; }
+[[ $line =~ ([0-9]+)\ shots ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || { echo "Space did not fire"; exit 1; }
+python3 - "$heard" <<'PY' || exit 1
+import struct, sys
+d = open(sys.argv[1], 'rb').read()
+s = struct.unpack('<%dh' % (len(d) // 2), d[:len(d) // 2 * 2])
+assert sum(1 for v in s if abs(v) > 500) > 1000, 'the sound output is silent (%d samples)' % len(s)
+PY
+rm -f "$heard"
 [[ $line == *"read through DirectInput"* ]] || { echo "no keyboard"; exit 1; }
 [[ $line =~ ([0-9]+)\ restores ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || { echo "surfaces never lost"; exit 1; }
 [ "$x" -gt 170 ] || { echo "ship did not move right (x=$x)"; exit 1; }
