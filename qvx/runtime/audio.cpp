@@ -194,8 +194,7 @@ void TQVXAudio::StartAudio() {
 void TQVXAudio::CreateBuffers() {
     // A file-backed library gave its samples to earlier buffers (an earlier
     // start, on the form's previous activation): read them again.
-    if (FSoundLibrary && FSoundLibrary->Count() == 0 && FSoundLibrary->HasFileName())
-        FSoundLibrary->Reload();
+    if (FSoundLibrary && FSoundLibrary->Count() == 0 && FSoundLibrary->HasFileName()) FSoundLibrary->Reload();
     if (!FSoundLibrary || FSoundLibrary->Count() == 0) return;
     TQVXSounds* sounds = FSoundLibrary->Sounds();
     const int count = sounds->Count();

@@ -5,8 +5,8 @@
 #include "application.h"
 #include "audio.h"
 #include "input.h"
-#include "platform/winsys/winsys.h"
 #include "screen.h"
+#include "platform/winsys/winsys.h"
 
 namespace qvx {
 

@@ -8,11 +8,11 @@
 
 #include "platform/com/backend.h"
 #include "platform/dsound/headless/output.h"
-#include "platform/winsys/headless/headless.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/screen.h"
+#include "platform/winsys/headless/headless.h"
 #include "toolkit/streams.h"
 
 using namespace qvx;
@@ -65,8 +65,7 @@ protected:
     void LoadFile(const std::vector<uint8_t>& bytes) {
         file = "/tmp/qvx_audio_" + std::to_string(getpid()) + ".sdl";
         std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         lib->LoadFromFile(file);
     }
     // Left and right of the next rendered frame.
@@ -199,8 +198,7 @@ TEST_F(Audio, StartFailuresRaiseTheirMessages) {
         }
     }
     hs::ClearFaults();
-    hs::FailCall("IDirectSoundBuffer::SetFormat", 1,
-                 DSERR_BADFORMAT);  // asked for, not insisted on
+    hs::FailCall("IDirectSoundBuffer::SetFormat", 1, DSERR_BADFORMAT);  // asked for, not insisted on
     audio->StartAudio();
     EXPECT_EQ(audio->BufferCount(), 1);
 }

@@ -107,18 +107,13 @@ TEST_F(Input, StartFailuresRaiseEDirectXWithTheResultsText) {
     EXPECT_EQ(raised(TInputDevice::JoyStick), "\r\rNo joystick is attached.\r\r");
     hi::PlugJoystick("Pad", 2, 2);
     const std::string lost = EDirectX(DIERR_INPUTLOST).Message();
-    for (TInputDevice device :
-         {TInputDevice::Keyboard, TInputDevice::Mouse, TInputDevice::JoyStick}) {
+    for (TInputDevice device : {TInputDevice::Keyboard, TInputDevice::Mouse, TInputDevice::JoyStick}) {
         const bool joy = device == TInputDevice::JoyStick;
         std::vector<std::pair<const char*, int>> calls = {
-            {"DirectInputCreateA", 1},
-            {joy ? "IDirectInput::EnumDevices" : "IDirectInput::CreateDevice", 1},
-            {"IDirectInputDevice::SetDataFormat", 1},
-            {"IDirectInputDevice::SetCooperativeLevel", 1},
+            {"DirectInputCreateA", 1}, {joy ? "IDirectInput::EnumDevices" : "IDirectInput::CreateDevice", 1},
+            {"IDirectInputDevice::SetDataFormat", 1}, {"IDirectInputDevice::SetCooperativeLevel", 1},
             {"IDirectInputDevice::Acquire", 1}};
-        if (joy)
-            calls.insert(calls.end(), {{"IDirectInputDevice::SetProperty", 1},
-                                       {"IDirectInputDevice::SetProperty", 2}});
+        if (joy) calls.insert(calls.end(), {{"IDirectInputDevice::SetProperty", 1}, {"IDirectInputDevice::SetProperty", 2}});
         for (auto [method, nth] : calls) {
             hi::ClearFaults();
             hi::FailCall(method, nth, DIERR_INPUTLOST);
@@ -130,8 +125,7 @@ TEST_F(Input, StartFailuresRaiseEDirectXWithTheResultsText) {
     EXPECT_NE(raised(TInputDevice::Keyboard), "(no exception)");
     hi::ClearFaults();
     for (int n = 3; n <= 5; ++n) hi::FailCall("IDirectInputDevice::SetProperty", n, DIERR_UNSUPPORTED);
-    EXPECT_EQ(raised(TInputDevice::JoyStick),
-              "(no exception)");  // dead zone, saturation, centring unchecked
+    EXPECT_EQ(raised(TInputDevice::JoyStick), "(no exception)");  // dead zone, saturation, centring unchecked
 }
 
 }  // namespace
