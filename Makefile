@@ -49,7 +49,7 @@ bench:
 
 fuzz: deps
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target fuzzers
 	./scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 clean:

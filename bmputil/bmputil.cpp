@@ -56,17 +56,31 @@ void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader&
     // header cannot ask for more memory than the file could fill.
     if (size > stream.Remaining()) throw tk::EReadError(tk::msg::SReadError);
     try {
-        pixels.assign(static_cast<size_t>(size), 0);
+        pixels.clear();
+        pixels.reserve(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         throw tk::Exception(SNoBitsMemory);
     }
-    stream.ReadBuffer(pixels.data(), size);
-    pixelSize = static_cast<size_t>(size);
-
-    if (h.biHeight > 0) {
-        FlipRows(pixels.data(), stride, rows);
-        h.biHeight = -h.biHeight;
+    // The block is appended top row first, in chunks through a small buffer:
+    // no pass to clear it first and none to turn a bottom-up block over.
+    // A bottom-up file is read from its last chunk back.
+    const bool bottomUp = h.biHeight > 0;
+    const int64_t blockStart = stream.Position();
+    const int64_t rowsPerChunk = stride > 0 ? std::max<int64_t>(1, (int64_t(1) << 20) / stride) : rows;
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min(size, rowsPerChunk * stride)));
+    for (int64_t done = 0; done < rows && stride > 0;) {
+        const int64_t n = std::min(rowsPerChunk, rows - done);
+        const int64_t firstRow = bottomUp ? rows - done - n : done;  // in file order
+        stream.Seek(blockStart + firstRow * stride, tk::TSeekOrigin::soBeginning);
+        stream.ReadBuffer(chunk.data(), n * stride);
+        for (int64_t r = 0; r < n; ++r) {
+            const uint8_t* row = chunk.data() + (bottomUp ? n - 1 - r : r) * stride;
+            pixels.insert(pixels.end(), row, row + stride);
+        }
+        done += n;
     }
+    pixelSize = static_cast<size_t>(size);
+    if (bottomUp) h.biHeight = -h.biHeight;
 }
 
 }  // namespace

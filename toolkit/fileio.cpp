@@ -11,6 +11,26 @@
 
 namespace tk {
 
+std::string SaveTarget(const std::string& name) {
+    std::string path = name;
+    // As many links as the system itself follows.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<size_t>(n) >= buf.size()) return path;
+        std::string link(buf.data(), static_cast<size_t>(n));
+        if (!link.empty() && link[0] != '/') {
+            // Relative to the folder holding the link.
+            const auto slash = path.rfind('/');
+            if (slash != std::string::npos) link = path.substr(0, slash + 1) + link;
+        }
+        path = link;
+    }
+    return path;
+}
+
 std::string InOutErrorText(int code) {
     switch (code) {
         case ioFileNotFound: return msg::SFileNotFound;
@@ -91,7 +111,9 @@ void TBinaryFile::RewriteReplacing(const std::string& name) {
     bool exists = ::stat(name.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) RaiseInOutError(ioAccessDenied);
     if (exists && ::access(name.c_str(), W_OK) != 0) RaiseInOutError(InOutCodeFromErrno(errno));
-    std::string pattern = name + ".XXXXXX.tmp";
+    // Through a symbolic link the file it points to is replaced, not the link.
+    const std::string target = SaveTarget(name);
+    std::string pattern = target + ".XXXXXX.tmp";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     int fd = ::mkstemps(buf.data(), 4);
@@ -106,7 +128,7 @@ void TBinaryFile::RewriteReplacing(const std::string& name) {
     }
     fd_ = fd;
     temp_ = buf.data();
-    target_ = name;
+    target_ = target;
 }
 
 void TBinaryFile::BlockRead(void* buffer, int64_t count) {

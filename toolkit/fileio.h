@@ -20,6 +20,11 @@ enum : int {
     ioDiskFull = 101,
 };
 
+// The file a save to `name` replaces: `name` itself, or when it is a
+// symbolic link (or a chain of them) the file it points to, so that saving
+// through a link keeps the link and updates its target.
+std::string SaveTarget(const std::string& name);
+
 // The text of a run-time I/O error code.
 std::string InOutErrorText(int code);
 // The run-time code for an errno value.

@@ -4,6 +4,7 @@
 
 #include "bmpcodec.h"
 #include "picture.h"
+#include "streamblock.h"
 #include "streams.h"
 
 namespace tk {
@@ -145,9 +146,7 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& r) const {
 }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-    const int64_t n = stream.Remaining();
-    std::vector<uint8_t> bytes(static_cast<size_t>(n));
-    stream.ReadBuffer(bytes.data(), n);
+    const std::vector<uint8_t> bytes = ReadBlock(stream, stream.Remaining());
     bmp::Decoded dec = bmp::DecodeFile(bytes.data(), bytes.size());
     d->Set(std::move(dec.image), dec.bitsPerPixel);
     d->bpp = dec.bitsPerPixel;
@@ -169,8 +168,7 @@ void TBitmap::ReadData(TStream& stream, int64_t size) {
         d->Set(QImage(), 0);
         return;
     }
-    std::vector<uint8_t> bytes(n);
-    stream.ReadBuffer(bytes.data(), n);
+    const std::vector<uint8_t> bytes = ReadBlock(stream, n);
     bmp::Decoded dec = bmp::DecodeFile(bytes.data(), bytes.size());
     d->Set(std::move(dec.image), dec.bitsPerPixel);
     d->bpp = dec.bitsPerPixel;

@@ -3,6 +3,7 @@
 // them.
 #include "jpegcodec.h"
 #include "picture.h"
+#include "streamblock.h"
 #include "streams.h"
 
 namespace tk {
@@ -44,10 +45,7 @@ void TJPEGImage::Draw(TCanvas& canvas, const TRect& r) const {
 }
 
 void TJPEGImage::LoadFromStream(TStream& stream) {
-    const int64_t n = stream.Remaining();
-    std::vector<uint8_t> bytes(static_cast<size_t>(n));
-    stream.ReadBuffer(bytes.data(), n);
-    d = std::make_shared<Impl>(std::move(bytes));
+    d = std::make_shared<Impl>(ReadBlock(stream, stream.Remaining()));
 }
 
 void TJPEGImage::SaveToStream(TStream& stream) const {
@@ -58,9 +56,7 @@ void TJPEGImage::ReadData(TStream& stream, int64_t size) {
     if (size < 4) throw EReadError(msg::SReadError);
     const uint32_t n = stream.ReadLE<uint32_t>();
     if (int64_t(n) > size - 4 || int64_t(n) > stream.Remaining()) throw EReadError(msg::SReadError);
-    std::vector<uint8_t> bytes(n);
-    stream.ReadBuffer(bytes.data(), n);  // one read, straight into the picture's own buffer
-    d = std::make_shared<Impl>(std::move(bytes));
+    d = std::make_shared<Impl>(ReadBlock(stream, n));
 }
 
 void TJPEGImage::WriteData(TStream& stream) const {

@@ -1,5 +1,7 @@
 #include "propstream.h"
 
+#include <unistd.h>
+
 #include <QString>
 #include <algorithm>
 #include <cstring>
@@ -130,19 +132,68 @@ void TWriter::WriteStr(const std::string& s) {
     WriteBytes(s.data(), n);
 }
 
+namespace {
+
+// What a binary property writes, on its way to the stream: small writes are
+// gathered, large ones go straight through.
+class TGatheringStream : public TStream {
+public:
+    explicit TGatheringStream(TStream& out) : out_(out) {}
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* buffer, int64_t count) override {
+        if (count <= 0) return 0;
+        if (buf_.size() + static_cast<size_t>(count) > kBufferSize) {
+            Flush();
+            if (count >= static_cast<int64_t>(kBufferSize / 2)) return out_.Write(buffer, count);
+        }
+        auto* b = static_cast<const uint8_t*>(buffer);
+        buf_.insert(buf_.end(), b, b + count);
+        return count;
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        Flush();
+        return out_.Seek(offset, origin);
+    }
+    int64_t Size() override {
+        Flush();
+        return out_.Size();
+    }
+    void Flush() {
+        if (buf_.empty()) return;
+        out_.WriteBuffer(buf_.data(), static_cast<int64_t>(buf_.size()));
+        buf_.clear();
+    }
+
+private:
+    TStream& out_;
+    std::vector<uint8_t> buf_;
+};
+
+}  // namespace
+
 void TWriter::WriteBinary(const std::function<void(TStream&)>& write) {
     WriteValue(TValueType::vaBinary);
     uint32_t zero = 0;
     WriteBytes(&zero, 4);
     Flush();
-    // The data goes straight to the stream; its length is patched after.
+    // The data goes to the stream (small pieces gathered); its length is
+    // patched after, in place on a file.
     const int64_t start = stream_.Position();
-    write(stream_);
+    {
+        TGatheringStream data(stream_);
+        write(data);
+        data.Flush();
+    }
     const int64_t end = stream_.Position();
     const int64_t len = end - start;
     if (len < 0 || len > UINT32_MAX) throw EWriteError(msg::SWriteError);
+    const uint32_t length = static_cast<uint32_t>(len);
+    if (auto* file = dynamic_cast<THandleStream*>(&stream_)) {
+        if (::pwrite(file->Handle(), &length, 4, static_cast<off_t>(start - 4)) != 4) throw EWriteError(msg::SWriteError);
+        return;
+    }
     stream_.SetPosition(start - 4);
-    stream_.WriteLE<uint32_t>(static_cast<uint32_t>(len));
+    stream_.WriteLE<uint32_t>(length);
     stream_.SetPosition(end);
 }
 
@@ -604,6 +655,16 @@ bool TReader::ReadPropValue(TPersistent& instance, TPropInfo& prop) {
 
 void TReader::ReadProperty(TPersistent& instance) {
     const std::string path = ReadStr();
+    // The entry being read, for the binary hook; nested entries (collection
+    // items) put the outer one back when done.
+    struct Entry {
+        TReader& r;
+        TPersistent* owner;
+        const std::string* path;
+        ~Entry() { r.entryOwner_ = owner, r.entryPath_ = path; }
+    } restore{*this, entryOwner_, entryPath_};
+    entryOwner_ = &instance;
+    entryPath_ = &path;
     try {
         TPersistent* obj = &instance;
         size_t start = 0;
@@ -651,6 +712,7 @@ void TReader::ReadCollection(TCollection& collection) {
         ReadListBegin();
         while (!EndOfList()) ReadProperty(*item);
         ReadListEnd();
+        if (hooks_ && hooks_->ItemRead) hooks_->ItemRead(*item);
     }
     ReadListEnd();
 }
@@ -672,6 +734,16 @@ void TReader::DefineBinaryProperty(const std::string& name, std::function<void(T
     uint32_t len;
     Read(&len, 4);
     if (len > Remaining()) throw EReadError(msg::SReadError);
+    if (hooks_ && hooks_->Binary && entryOwner_ && entryPath_) {
+        // The block is read once into memory, shown to the hook and then
+        // given to the property from there.
+        std::unique_ptr<uint8_t[]> bytes(new uint8_t[len ? len : 1]);
+        Read(bytes.get(), len);
+        hooks_->Binary(*entryOwner_, *entryPath_, bytes.get(), len);
+        TPointerStream block(bytes.get(), len);
+        readData(block);
+        return;
+    }
     TReaderBlockStream block(*this, len);
     readData(block);
     block.Finish();
@@ -736,6 +808,7 @@ void TReader::ReadRootComponent(TComponent& root, bool keepName) {
         ReadStr();  // class name
         std::string name = ReadStr();
         if (!keepName) root.SetName(name);
+        if (hooks_ && hooks_->RootName) hooks_->RootName(name);
         root.BeginLoading();
         loaded_.push_back(&root);
         ReadComponentBody(root);
@@ -808,9 +881,13 @@ void FixupResourceHeader(TStream& stream, int64_t lengthOffset) {
 }
 
 void ReadResourceHeader(TStream& stream) {
-    uint8_t head[3];
-    stream.ReadBuffer(head, 3);
-    if (head[0] != 0xFF || head[1] != 10 || head[2] != 0) throw EFilerError(msg::SInvalidImage);
+    // A file that does not start with 0xFF, 10 is not a resource, however
+    // short it is; one that does and then ends is cut short.
+    uint8_t head[3] = {0, 0, 0};
+    const int64_t got = stream.Read(head, 3);
+    if (got < 2 || head[0] != 0xFF || head[1] != 10) throw EFilerError(msg::SInvalidImage);
+    if (got < 3) throw EReadError(msg::SReadError);
+    if (head[2] != 0) throw EFilerError(msg::SInvalidImage);
     // Name up to its 0 byte, then flags and body length: not checked.
     uint8_t c;
     do {

@@ -118,6 +118,20 @@ private:
     std::string propPath_;
 };
 
+// What a reader hands over as it reads, so that tools get the file's own
+// bytes without parsing it a second time.
+struct TReadHooks {
+    // The root's object name as the stream gives it (also when the root
+    // keeps its own name).
+    std::function<void(const std::string& name)> RootName;
+    // Each binary property's bytes as stored, before the property reads
+    // them: the object whose entry holds it (a collection item or a
+    // component) and the entry's property path ("Image.Data").
+    std::function<void(TPersistent& owner, const std::string& path, const uint8_t* data, size_t size)> Binary;
+    // Each collection item once all its entries are read.
+    std::function<void(TCollectionItem& item)> ItemRead;
+};
+
 class TReader : public TFiler {
 public:
     explicit TReader(TStream& stream);
@@ -167,6 +181,8 @@ public:
     // Runs after everything is read and references are resolved, before the
     // loaded steps: a program's last word on what the data set.
     void SetBeforeLoaded(std::function<void()> fn) { beforeLoaded_ = std::move(fn); }
+    // Null or hooks that outlive the reading.
+    void SetHooks(const TReadHooks* hooks) { hooks_ = hooks; }
     int64_t Position() const;
     // Moves forward over n bytes, or "Stream read error" when fewer remain.
     void Skip(int64_t n);
@@ -202,6 +218,9 @@ private:
     };
     std::vector<Fixup> fixups_;
     std::vector<TComponent*> loaded_;
+    const TReadHooks* hooks_ = nullptr;
+    TPersistent* entryOwner_ = nullptr;  // the entry being read, for hooks_->Binary
+    const std::string* entryPath_ = nullptr;
 };
 
 // 16-bit resource header: 0xFF, type 10, upper-cased name (at most 63
@@ -211,7 +230,8 @@ int64_t WriteResourceHeader(TStream& stream, const std::string& name);
 // Patches the length with the bytes written after it; leaves the position
 // at the end of the body.
 void FixupResourceHeader(TStream& stream, int64_t lengthOffset);
-// Checks marker and type ("Invalid stream format") and skips the rest.
+// Checks marker and type ("Invalid stream format", also for a file too short
+// to hold them) and skips the rest.
 void ReadResourceHeader(TStream& stream);
 
 // Persisted form data: a root component with its properties and the

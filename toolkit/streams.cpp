@@ -1,5 +1,7 @@
 #include "streams.h"
 
+#include "fileio.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,7 +162,9 @@ TSafeFileStream::TSafeFileStream(const std::string& targetName)
     struct stat st;
     if (::stat(targetName.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || ::access(targetName.c_str(), W_OK) != 0))
         throw EFCreateError(Format(msg::SFCreateError, targetName.c_str()));
-    fd_ = CreateTemp(targetName, fileName_);
+    // Through a symbolic link the file it points to is replaced, not the link.
+    target_ = SaveTarget(targetName);
+    fd_ = CreateTemp(target_, fileName_);
     if (fd_ < 0) throw EFCreateError(Format(msg::SFCreateError, targetName.c_str()));
 }
 

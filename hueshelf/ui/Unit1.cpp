@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "Application.h"
+#include "toolkit/names.h"
 #include "toolkit/propstream.h"
 
 using hueshelf::TFileDialogKind;
@@ -320,6 +321,9 @@ void TForm1::Load1Click() {
     loaded->Tag = QVXHiColorImagelib1->Tag;
     loaded->DesignLeft = QVXHiColorImagelib1->DesignLeft;
     loaded->DesignTop = QVXHiColorImagelib1->DesignTop;
+    // Named as the library it replaces, so that a failure inside a property
+    // names the library as usual.
+    loaded->SetName(QVXHiColorImagelib1->Name());
     loaded->LoadFromFile(fileName);
 
     const std::string name = QVXHiColorImagelib1->Name();
@@ -332,7 +336,7 @@ void TForm1::Load1Click() {
     if (ListBox1->Count() > 0) {
         ListBox1->SetItemIndex(0);
         ShowItem(0);
-        Edit1->setText(QString::fromStdString(QVXHiColorImagelib1->Images()->Items(0)->Name()));
+        Edit1->setText(tk::NameToText(QVXHiColorImagelib1->Images()->Items(0)->Name()));
     } else {
         Image1->ClearPicture();
     }
@@ -369,13 +373,14 @@ void TForm1::ListBox1Click() {
     qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     for (int i = 0; i < images->Count(); ++i) {
         const int selected = ListBox1->ItemIndex();
-        if (selected < 0) break;
+        if (selected < 0 || selected >= images->Count()) break;
         // Found by name: with several items of the selected name, the last
-        // of them ends up shown.
-        const QString name = QString::fromStdString(images->Items(i)->Name());
-        if (ListBox1->Item(selected) == name) {
+        // of them ends up shown. The entry shows item `selected`'s name, so
+        // names compare as the bytes they are.
+        const std::string& name = images->Items(i)->Name();
+        if (images->Items(selected)->Name() == name) {
             ShowItem(i);
-            Edit1->setText(name);
+            Edit1->setText(tk::NameToText(name));
         }
     }
 }
@@ -387,7 +392,9 @@ void TForm1::Edit1Change() {
     // Commands that show a name set the edit to the entry's own text; the
     // list then has nothing to redraw.
     if (ListBox1->Item(selected) != text) ListBox1->SetItem(selected, text);
-    QVXHiColorImagelib1->Images()->Items(selected)->SetName(text.toStdString());
+    // Text that still shows the item's name keeps its bytes as stored.
+    qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Items(selected);
+    item->SetName(tk::NameFromText(text, item->Name(), tk::TNameEncoding::Utf8));
     Modified = true;
 }
 
@@ -402,7 +409,7 @@ void TForm1::AddPictureFile(const std::string& fileName) {
     qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
     item->SetImage(picture);
     item->SetName(tk::Format("Image%d", QVXHiColorImagelib1->Count()));
-    ListBox1->Add(QString::fromStdString(item->Name()));
+    ListBox1->Add(tk::NameToText(item->Name()));
     if (ListBox1->ItemIndex() >= 0) {
         ListBox1->SetItemIndex(ListBox1->Count() - 1);
         ShowItem(QVXHiColorImagelib1->Count() - 1);
@@ -437,11 +444,12 @@ void TForm1::SpeedButton2Click() {
 void TForm1::SpeedButton3Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k < 0) return;
-    const std::string name = ListBox1->Item(k).toStdString();
+    // The entry shows item k's name; compared as stored bytes.
+    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    const std::string name = images->Items(k)->Name();
 
     // Every item of that name goes; the others keep their order. Kept items
     // are swapped forward and the tail removed, in one pass.
-    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     int kept = 0;
     for (int i = 0; i < images->Count(); ++i) {
         if (images->Items(i)->Name() == name) continue;
@@ -466,7 +474,7 @@ void TForm1::RebuildList() {
     const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     QStringList names;
     names.reserve(images->Count());
-    for (int i = 0; i < images->Count(); ++i) names << QString::fromStdString(images->Items(i)->Name());
+    for (int i = 0; i < images->Count(); ++i) names << tk::NameToText(images->Items(i)->Name());
     ListBox1->SetItems(names);
 }
 

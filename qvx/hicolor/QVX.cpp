@@ -71,19 +71,20 @@ void TQVXHiColorImagelib::SaveToFile(const std::string& fileName) {
     file.Commit();
 }
 
-void TQVXHiColorImagelib::LoadFromStream(tk::TStream& stream) {
+void TQVXHiColorImagelib::LoadFromStream(tk::TStream& stream, const tk::TReadHooks* hooks) {
     images_->Clear();
     tk::ReadResourceHeader(stream);
     tk::TReader reader(stream);
+    reader.SetHooks(hooks);
     // The library keeps its own object name, whatever the file's says.
     reader.ReadRootComponent(*this, /*keepName=*/true);
 }
 
-void TQVXHiColorImagelib::LoadFromFile(const std::string& fileName) {
+void TQVXHiColorImagelib::LoadFromFile(const std::string& fileName, const tk::TReadHooks* hooks) {
     images_->Clear();
     {
         tk::TFileStream file(fileName, tk::fmOpenRead);
-        LoadFromStream(file);
+        LoadFromStream(file, hooks);
     }
     if (auto* screen = dynamic_cast<IHiColorLibScreen*>(screen_)) screen->LoadHiColorLib(this);
 }

@@ -8,6 +8,7 @@
 
 #include "toolkit/classes.h"
 #include "toolkit/picture.h"
+#include "toolkit/propstream.h"
 
 namespace qvx {
 
@@ -72,10 +73,11 @@ public:
     // place only once completely written.
     void SaveToFile(const std::string& fileName);
     // Replaces the contents with an .HCL file's, then asks the linked screen
-    // to rebuild its image surfaces.
-    void LoadFromFile(const std::string& fileName);
+    // to rebuild its image surfaces. `hooks` see the file's object name and
+    // raw picture data as they are read.
+    void LoadFromFile(const std::string& fileName, const tk::TReadHooks* hooks = nullptr);
     void SaveToStream(tk::TStream& stream);
-    void LoadFromStream(tk::TStream& stream);
+    void LoadFromStream(tk::TStream& stream, const tk::TReadHooks* hooks = nullptr);
 
     void GetProperties(tk::TPropList& props) override;
 

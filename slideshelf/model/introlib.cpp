@@ -6,6 +6,7 @@
 #include <new>
 
 #include "toolkit/fileio.h"
+#include "toolkit/names.h"
 
 namespace slideshelf {
 
@@ -143,10 +144,9 @@ std::string SlideNameFromPath(const std::string& path) {
     std::string name = path;
     if (auto sep = name.find_last_of("/\\:"); sep != std::string::npos) name.erase(0, sep + 1);
     if (auto dot = name.rfind('.'); dot != std::string::npos) name.erase(dot);
-    QString chars =
-        QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).left(kNameChars);
-    QByteArray latin1 = chars.toLatin1();
-    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
+    // File names are UTF-8; slide names one byte a character.
+    const QString chars = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).left(kNameChars);
+    return tk::NameFromText(chars, {}, tk::TNameEncoding::Latin1);
 }
 
 std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide,
@@ -320,6 +320,35 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     slide->Pixels.assign(static_cast<size_t>(stride * src.height), 0);
     bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride),
                          transparent, rowDone);
+    slides_.push_back(std::move(slide));
+    SyncCount();
+    return SlideCount() - 1;
+}
+
+int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info,
+                             std::vector<uint8_t>&& pixels, const TSlideProps& props,
+                             std::optional<uint8_t> transparent,
+                             const std::function<void(int row)>& rowDone) {
+    const bmputil::TPixelSource src = bmputil::SourceOf(info, pixels);
+    const int64_t stride = bmputil::BytesPerLine(src.width);
+    const size_t size = static_cast<size_t>(stride * src.height);
+    // Top row first, as slides keep them; then each row matched onto itself
+    // (a pixel's match depends on that pixel only), in the same order as a
+    // copy would be.
+    if (src.stride < 0) bmputil::FlipRows(pixels.data(), stride, src.height);
+    pixels.resize(size);
+    bmputil::TPixelSource rows = src;
+    rows.rows = pixels.data();
+    rows.stride = static_cast<ptrdiff_t>(stride);
+    auto slide = std::make_unique<TIntroSlide>();
+    slide->Transition = props.Transition;
+    slide->Speed = props.Speed;
+    slide->Hold = props.Hold;
+    slide->Width = src.width;
+    slide->Height = src.height;
+    slide->SetName(name);
+    bmputil::MatchPixels(header_.Palette, rows, pixels.data(), static_cast<ptrdiff_t>(stride), transparent, rowDone);
+    slide->Pixels = std::move(pixels);
     slides_.push_back(std::move(slide));
     SyncCount();
     return SlideCount() - 1;

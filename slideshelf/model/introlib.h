@@ -149,6 +149,12 @@ public:
                   std::span<const uint8_t> pixels, const TSlideProps& props,
                   std::optional<uint8_t> transparent,
                   const std::function<void(int row)>& rowDone = {});
+    // The same, taking over `pixels` (an 8-bit block of the picture's own
+    // row layout): the colours are matched in place, so a large picture is
+    // never held twice.
+    int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info, std::vector<uint8_t>&& pixels,
+                  const TSlideProps& props, std::optional<uint8_t> transparent,
+                  const std::function<void(int row)>& rowDone = {});
     void RemoveSlide(int index);
     // Moves the entry at `from` so that it ends at `to`.
     void MoveSlide(int from, int to);

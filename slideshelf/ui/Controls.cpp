@@ -189,6 +189,22 @@ void TListBox::SetItemIndex(int row) {
     setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
+void TListBox::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mousePressEvent(event);
+}
+
+void TListBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListWidget::mouseReleaseEvent(event);
+}
+
 void TListBox::keyPressEvent(QKeyEvent* event) {
     const int before = ItemIndex();
     QListWidget::keyPressEvent(event);

@@ -97,6 +97,10 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Only the left button chooses; a right click opens the context menu
+    // for the entry already selected.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     int itemHeight_ = 13;

@@ -23,6 +23,7 @@
 #include "Forms.h"
 #include "Rename.h"
 #include "toolkit/graphics.h"
+#include "toolkit/names.h"
 
 namespace slideshelf {
 
@@ -425,7 +426,7 @@ void TfrmMain::FillListFromLibrary() {
     for (int i = 0; i < library_.SlideCount(); ++i) {
         const TIntroSlide* s = library_.Slide(i);
         const std::string name = s ? s->NameText() : std::string();
-        Images->addItem(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        Images->addItem(tk::NameToText(name));
     }
 }
 
@@ -439,6 +440,14 @@ void TfrmMain::OpenLibrary() {
         mnuEditBmpPal->setEnabled(false);
         sbBmpPal->setEnabled(false);
         FillListFromLibrary();
+        // No slide is selected any more: a slide that was shown goes (a
+        // loaded bitmap stays, as after New), and nothing is left to remove.
+        BtnRemoveImage->setEnabled(false);
+        mnuRemoveImage->setEnabled(false);
+        if (!HasBitmap()) {
+            display_ = tk::TBitmap();
+            RepaintPicture();
+        }
     };
     try {
         library_.OpenLibrary();
@@ -494,6 +503,7 @@ void TfrmMain::DiscardBitmap() {
     pixels_.clear();
     pixels_.shrink_to_fit();
     pixelSize_ = 0;
+    bitmapFile_.clear();
     display_ = tk::TBitmap();
     transIndex_ = 0;
     transEnabled_ = false;
@@ -574,12 +584,15 @@ void TfrmMain::Remove1Click() {
     }
     frmRename_->Edit1->setText(Images->item(index)->text());
     if (dialogs_.Execute(*frmRename_) != QDialog::Accepted) return;
-    // Names are one byte a character; the list shows what is stored.
-    const QByteArray bytes = frmRename_->Edit1->text().left(8).toLatin1();
-    library_.RenameSlide(index, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+    // New names are one byte a character; a name left as it was keeps its
+    // bytes. The list shows what is stored.
+    const TIntroSlide* before = library_.Slide(index);
+    const std::string bytes = tk::NameFromText(frmRename_->Edit1->text().left(8),
+                                               before ? before->NameText() : std::string(), tk::TNameEncoding::Latin1);
+    library_.RenameSlide(index, bytes);
     const TIntroSlide* slide = library_.Slide(index);
-    const std::string stored = slide ? slide->NameText() : std::string(bytes.constData());
-    Images->item(index)->setText(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    const std::string stored = slide ? slide->NameText() : bytes;
+    Images->item(index)->setText(tk::NameToText(stored));
     Images->SetItemIndex(index);
 }
 
@@ -621,6 +634,7 @@ void TfrmMain::ReadBitmap(const QString& file) {
     pixelSize_ = static_cast<uint32_t>(pixelSize);
     bitmapInfoSize_ = static_cast<uint32_t>(infoSize);
     bmputil::AssignDIB(display_, *bitmapInfo_, pixels_);
+    bitmapFile_ = file;
 }
 
 void TfrmMain::mnuOpenBitmapClick() {
@@ -653,7 +667,9 @@ void TfrmMain::mnuAddImageClick() {
 
 void TfrmMain::AddCurrentImage() {
     if (!bitmapInfo_) return;
-    const std::string name = SlideNameFromPath(PanelText(2).toStdString());
+    // Named from the bitmap's own file: New and Open Library clear the
+    // status panel that shows it, but the bitmap stays loaded.
+    const std::string name = SlideNameFromPath(bitmapFile_.toStdString());
     TSlideProps props;
     props.Transition = curTransition_;
     props.Speed = curSpeed_;
@@ -673,7 +689,7 @@ void TfrmMain::AddCurrentImage() {
         throw;
     }
     const std::string stored = library_.Slide(index)->NameText();
-    Images->addItem(QString::fromLatin1(stored.data(), static_cast<qsizetype>(stored.size())));
+    Images->addItem(tk::NameToText(stored));
     ProgressBar1->setValue(0);
     BtnRemoveImage->setEnabled(true);
     Images->SetItemIndex(index);

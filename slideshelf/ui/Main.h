@@ -171,6 +171,7 @@ private:
     std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;
     uint32_t bitmapInfoSize_ = 0;
     std::vector<uint8_t> pixels_;
+    QString bitmapFile_;  // the current bitmap's file; slides added from it are named after it
     uint32_t pixelSize_ = 0;
     uint8_t transIndex_ = 0;
     bool transEnabled_ = false;

@@ -6,6 +6,7 @@
 
 #include "fixtures.h"
 #include "qvx/hicolor/QVX.h"
+#include "toolkit/fileio.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"
 
@@ -233,6 +234,11 @@ TEST(HiColorFile, BadFilesGiveTheirMessagesAndLeaveAConsistentLibrary) {
     EXPECT_EQ(LoadError(e.lib, Bytes{0xFE, 10, 0, 'X', 0, 0x30, 0x10, 0, 0, 0, 0}), "Invalid stream format");
     EXPECT_EQ(e.lib.Count(), 0);
     EXPECT_EQ(LoadError(e.lib, WithHeader(Bytes{'T', 'P', 'F', '1'})), "Invalid stream format");
+    // Too short to hold the marker and type: not a resource either. Marker
+    // and type, then nothing: cut short.
+    EXPECT_EQ(LoadError(e.lib, Bytes{}), "Invalid stream format");
+    EXPECT_EQ(LoadError(e.lib, Bytes{0xFF}), "Invalid stream format");
+    EXPECT_EQ(LoadError(e.lib, Bytes{0xFF, 10}), "Stream read error");
 
     std::string missing = Dir() + "/no/such.hcl";
     try {
@@ -335,6 +341,39 @@ TEST(HiColorFile, FailedSaveKeepsThePreviousFile) {
     } catch (const tk::EFCreateError& ex) {
         EXPECT_EQ(ex.Message(), "Cannot create file " + dirTarget);
     }
+}
+
+// Saving through a symbolic link replaces the file it points to (with its
+// permissions) and keeps the link; so does the block writer of the intro
+// library.
+TEST(HiColorFile, SaveThroughALinkUpdatesItsTarget) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(Dir()) / "linked";
+    fs::create_directories(dir / "real");
+    const fs::path target = dir / "real" / "lib.hcl", link = dir / "link.hcl", chain = dir / "chain.hcl";
+    EditorLib e;
+    e.lib.SaveToFile(target.string());
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(fs::path("real") / "lib.hcl", link);  // relative to the link's folder
+    fs::create_symlink(link.filename(), chain);
+
+    e.lib.Images()->Add()->SetName("new");
+    e.lib.SaveToFile(chain.string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(chain));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    TQVXHiColorImagelib back(nullptr);
+    back.LoadFromFile(target.string());
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back.Images()->Items(0)->Name(), "new");
+
+    tk::TBinaryFile raw;
+    raw.RewriteReplacing(link.string());
+    raw.BlockWrite("abc", 3);
+    raw.Close();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(tk::ReadFileBytes(target.string()), (Bytes{'a', 'b', 'c'}));
 }
 
 TEST(HiColorScreen, RebuildsAfterEachSuccessfulLoadAndForgetsARemovedScreen) {

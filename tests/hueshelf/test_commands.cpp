@@ -143,6 +143,19 @@ TEST_F(CommandsTest, FailedLoadChangesNothing) {
     cut.close();
     LoadLibrary(Path("cut.HCL"));
     EXPECT_EQ(dialogs.errors.size(), 3u);
+
+    // A failure in a library-level entry names the library.
+    QByteArray body("TPF0\x13TQVXHiColorImagelib\x01L\x06" "Colour\x02\x01\x00\x00", 37);
+    QByteArray header("\xff\x0a\x00QVX\x00\x30\x10", 9);
+    const quint32 length = static_cast<quint32>(body.size());
+    header.append(reinterpret_cast<const char*>(&length), 4);
+    QFile colour(QString::fromStdString(Path("colour.HCL")));
+    ASSERT_TRUE(colour.open(QIODevice::WriteOnly));
+    colour.write(header + body);
+    colour.close();
+    LoadLibrary(Path("colour.HCL"));
+    ASSERT_EQ(dialogs.errors.size(), 4u);
+    EXPECT_EQ(dialogs.errors[3], "Error reading QVXHiColorImagelib1.Colour: Property does not exist");
     EXPECT_EQ(LibraryNames(), (Names{"Image1", "Image2", "Image3"}));
     form->Save1->trigger();
     EXPECT_EQ(ReadAll(Path("good.HCL")), good);
@@ -271,6 +284,45 @@ TEST_F(CommandsTest, DuplicateNamesAreFoundByNameAndDeletedTogether) {
     form->Modified = false;
     Click(form->SpeedButton3);
     EXPECT_FALSE(form->Modified);
+}
+
+// Names written by older tools in a single-byte code page are shown through
+// Latin-1 and kept byte for byte by every command.
+TEST_F(CommandsTest, NamesThatAreNotUtf8KeepTheirBytes) {
+    AddThree();
+    qvx::TQVXCollection* images = form->QVXHiColorImagelib1->Images();
+    images->Items(0)->SetName("B\xE4ume");
+    images->Items(1)->SetName("Sky");
+    images->Items(2)->SetName("B\xE4ume");
+    SaveAs(Path("old.HCL"));
+    const QByteArray original = ReadAll(Path("old.HCL"));
+    const Names stored{"B\xE4ume", "Sky", "B\xE4ume"};
+
+    form->New1->trigger();
+    LoadLibrary(Path("old.HCL"));
+    EXPECT_EQ(ListNames(), (Names{"B\u00e4ume", "Sky", "B\u00e4ume"}));
+    EXPECT_EQ(EditText(), "B\u00e4ume");
+    EXPECT_EQ(LibraryNames(), stored);
+    form->Save1->trigger();
+    EXPECT_EQ(ReadAll(Path("old.HCL")), original);
+
+    // Clicks and moves show the names and leave their bytes alone.
+    ClickEntry(1);
+    ClickEntry(0);
+    Click(form->SpeedButton2);
+    Click(form->SpeedButton1);
+    EXPECT_EQ(LibraryNames(), stored);
+    form->Save1->trigger();
+    EXPECT_EQ(ReadAll(Path("old.HCL")), original);
+
+    // Typing a new name stores it; delete takes every entry of the name.
+    ClickEntry(1);
+    TypeName("Wolke");
+    EXPECT_EQ(LibraryNames(), (Names{"B\xE4ume", "Wolke", "B\xE4ume"}));
+    ClickEntry(0);
+    Click(form->SpeedButton3);
+    EXPECT_EQ(LibraryNames(), (Names{"Wolke"}));
+    EXPECT_EQ(ListNames(), (Names{"Wolke"}));
 }
 
 TEST_F(CommandsTest, MovesAtBothEnds) {

@@ -305,9 +305,9 @@ TEST(BitmapReader, BadHeadersFailWithTheBitmapMessage) {
     magic[1] = 'X';
     cases.push_back({"not BM", magic});
 
-    for (auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(MessageOf([&] { Load(bytes); }), "Bitmap image is not valid");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        EXPECT_EQ(MessageOf([&] { Load(c.second); }), "Bitmap image is not valid");
     }
 }
 

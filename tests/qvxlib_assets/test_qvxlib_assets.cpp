@@ -283,6 +283,21 @@ TEST_F(QvxlibAssets, MapExtractThenCreateReproducesTheLibrary) {
     EXPECT_EQ(ReadBytes(P("b.map")), TwoMaps());
 }
 
+TEST_F(QvxlibAssets, MapNamesThatAreNotUtf8SurviveExtractAndCreate) {
+    Bytes lib = MapHeader("ML01", 1);
+    MapEntry(lib, "B\xE4ume", 1, 1, 0);
+    MapEntry(lib, "B\xC3\xA4ume", 1, 1, 0);
+    WriteBytes(P("names.map"), lib);
+    ASSERT_EQ(Run({"extract", P("names.map"), P("names"), "--kind", "map"}).status, 0);
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(runtool::ReadText(P("names/000_B_ume.json"))))
+                  .object()["name"]
+                  .toString(),
+              QString::fromUtf8("B\u00e4ume"));
+    Result r = Run({"create", "map", P("again.map"), P("names/000_B_ume.bin"), P("names/001_B__ume.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadBytes(P("again.map")), lib);
+}
+
 TEST_F(QvxlibAssets, MapCreateFromOptions) {
     WriteBytes(P("one.bin"), Bytes{1, 2, 3, 4});
     WriteBytes(P("two.bin"), Bytes{9});

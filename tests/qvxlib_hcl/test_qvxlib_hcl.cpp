@@ -1,6 +1,10 @@
 // qvxlib over hi-colour libraries, run as a script would run it.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include "../hicolor/fixtures.h"
 #include "qvx/hicolor/QVX.h"
 #include "runtool.h"
@@ -146,4 +150,34 @@ TEST(QvxlibHcl, ExitStatusAndMessages) {
     r = tooltest::Run({"info", missing, "--kind", "hcl"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.LastErrLine(), "Cannot open file " + missing);
+}
+
+// A name in a single-byte code page is printed as its Latin-1 text in valid
+// JSON and kept byte for byte; a failure inside a library-level entry names
+// the library as the file does.
+TEST(QvxlibHcl, NamesAreBytesAndErrorsNameTheLibrary) {
+    std::string jpg = Put("f.jpg", fixtures::Jpeg(4, 4));
+    std::string lib = Dir() + "/latin1.hcl", out = Dir() + "/latin1-out.hcl";
+    ASSERT_EQ(tooltest::Run({"create", "hcl", lib, jpg, "--name", "B\xE4ume"}).code, 0);
+    auto r = tooltest::Run({"info", lib, "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+    EXPECT_EQ(doc.object()["items"].toArray()[0].toObject()["name"].toString(), QString::fromUtf8("B\u00e4ume"));
+    ASSERT_EQ(tooltest::Run({"roundtrip", lib, out}).code, 0);
+    EXPECT_EQ(tk::ReadFileBytes(out), tk::ReadFileBytes(lib));
+
+    Bytes body = {'T', 'P', 'F', '0', 19};
+    for (char c : std::string("TQVXHiColorImagelib")) body.push_back(static_cast<uint8_t>(c));
+    body.push_back(19);
+    for (char c : std::string("QVXHiColorImagelib1")) body.push_back(static_cast<uint8_t>(c));
+    body.insert(body.end(), {6, 'C', 'o', 'l', 'o', 'u', 'r', 2, 1, 0, 0});
+    Bytes file = {0xFF, 10, 0, 'Q', 0, 0x30, 0x10, static_cast<uint8_t>(body.size()), 0, 0, 0};
+    file.insert(file.end(), body.begin(), body.end());
+    r = tooltest::Run({"info", Put("colour.hcl", file)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.LastErrLine(), "Error reading QVXHiColorImagelib1.Colour: Property does not exist");
+    r = tooltest::Run({"info", Put("one-byte.hcl", Bytes{0xFF}), "--kind", "hcl"});
+    EXPECT_EQ(r.LastErrLine(), "Invalid stream format");
 }

@@ -488,6 +488,21 @@ TEST(Commands, RemoveDeletesTheSelectedSlideAndClearsFivePanels) {
     EXPECT_EQ(f.Library().Header().Count, 0);
 }
 
+// Only a (left) click chooses the slide the commands act on: a right click on
+// another entry, as for the context menu, leaves the choice alone.
+TEST(Commands, ARightClickDoesNotChooseASlide) {
+    TEditor ed;
+    TfrmMain& f = ed.Main();
+    OpenLibraryFile(ed, ed.WriteBytes("three.crl", ThreeSlides()));
+    ed.ClickSlide(0);
+    QListWidgetItem* other = f.Images->item(2);
+    QTest::mouseClick(f.Images->viewport(), Qt::RightButton, {}, f.Images->visualItemRect(other).center());
+    QApplication::processEvents();
+    EXPECT_EQ(f.Images->ItemIndex(), 0);
+    ed.Trigger(f.Remove2);
+    EXPECT_EQ(ed.ListTexts(), (QStringList{"B", "C"}));
+}
+
 // ---- Files ------------------------------------------------------------------------------
 
 TEST(Commands, SaveAsksOnlyWithoutANameAndSaveAsAlwaysAsks) {
@@ -573,6 +588,10 @@ TEST(Commands, NewLibraryEmptiesEverythingButTheBitmapAndPanelFive) {
     ed.Dialogs.SaveAnswers.push_back(ed.Path("empty.crl"));
     ed.Trigger(f.mnuSaveLib);
     EXPECT_EQ(ed.ReadBytes(ed.Path("empty.crl")).size(), 1036u);
+    // Added now, it is still named after its file.
+    ed.Click(f.BtnAddImage);
+    EXPECT_EQ(ed.ListTexts(), (QStringList{"b"}));
+    EXPECT_EQ(f.Library().Slide(0)->NameText(), "b");
 }
 
 TEST(Commands, ARejectedOrShortFileLeavesAConsistentLibrary) {
@@ -595,10 +614,20 @@ TEST(Commands, ARejectedOrShortFileLeavesAConsistentLibrary) {
     // Cut inside the third slide's pixels: the first two stay.
     bytes = ThreeSlides();
     bytes.resize(bytes.size() - 3);
+    ed.ClickSlide(2);
+    ASSERT_TRUE(f.BtnRemoveImage->isEnabled());
     OpenLibraryFile(ed, ed.WriteBytes("short.crl", bytes));
     EXPECT_EQ(ed.Dialogs.LastError(), "Read beyond end of file");
     EXPECT_EQ(ed.ListTexts(), (QStringList{"A", "B"}));
     EXPECT_EQ(f.Library().Header().Count, 2);
+    // The slide that was shown is gone with its library: nothing is drawn,
+    // selected or removable.
+    EXPECT_TRUE(f.DisplayPicture().Empty());
+    EXPECT_EQ(f.Images->ItemIndex(), -1);
+    EXPECT_FALSE(f.BtnRemoveImage->isEnabled());
+    EXPECT_FALSE(f.mnuRemoveImage->isEnabled());
+    ed.Trigger(f.Remove2);
+    EXPECT_EQ(f.Library().SlideCount(), 2);
 }
 
 // ---- Batch add --------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "bmputil/bmputil.h"
 #include "qvxlib.h"
 #include "slideshelf/model/introlib.h"
+#include "toolkit/names.h"
 #include "toolkit/streams.h"
 
 namespace qvxlib {
@@ -16,18 +17,14 @@ namespace {
 using slideshelf::TIntroLibrary;
 using slideshelf::TIntroSlide;
 
-// Slide names are one byte a character (Latin-1); shown as UTF-8.
-std::string Latin1ToUtf8(const std::string& s, bool forTable) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += (forTable && c < 0x20) ? '?' : static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+// A slide name for the table: as names are shown everywhere, with control
+// characters as '?', padded to 8 characters.
+std::string TableName(const std::string& bytes) {
+    QString text = tk::NameToText(bytes);
+    for (QChar& c : text)
+        if (c.unicode() < 0x20) c = QLatin1Char('?');
+    if (text.size() < 8) text += QString(8 - text.size(), QLatin1Char(' '));
+    return text.toStdString();
 }
 
 void Load(TIntroLibrary& lib, const std::string& file) {
@@ -71,7 +68,7 @@ int Info(const Args& a, const std::string& file) {
             const TIntroSlide& s = *lib.Slide(i);
             j.BeginObject();
             j.Key("index").Int(i);
-            j.Key("name").Str(Latin1ToUtf8(s.NameText(), false));
+            j.Key("name").Str(s.NameText());
             j.Key("transition").Int(s.Transition);
             j.Key("speed").Int(s.Speed);
             j.Key("hold").Int(s.Hold);
@@ -95,10 +92,7 @@ int Info(const Args& a, const std::string& file) {
                 "hold", "width", "height");
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
-        std::string name = Latin1ToUtf8(s.NameText(), true);
-        // Pad by characters, not bytes.
-        size_t chars = s.NameText().size();
-        name.append(chars < 8 ? 8 - chars : 0, ' ');
+        const std::string name = TableName(s.NameText());
         std::printf("%5d  %s  %2d %-23s %6d %6d %6d %6d\n", i, name.c_str(), s.Transition,
                     TransitionText(s.Transition).c_str(), s.Speed, s.Hold, s.Width, s.Height);
     }
@@ -191,7 +185,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         std::vector<uint8_t> pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
-        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, pixels, props, transparent);
+        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
     }
     lib.SaveToFile(out);
     return kOk;

@@ -1,70 +1,17 @@
 // qvxlib support for hi-colour image libraries (.HCL).
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "qvx/hicolor/QVX.h"
 #include "qvxlib.h"
+#include "toolkit/names.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"
 
 namespace qvxlib {
 namespace {
-
-// What the file itself says, found by walking its property stream: the
-// object name, and the raw "Image.Data" block of each item (empty when the
-// item has none).
-struct RawFile {
-    std::string objectName;
-    std::vector<std::vector<uint8_t>> items;
-};
-
-RawFile ReadRaw(const std::string& file) {
-    RawFile rf;
-    auto& items = rf.items;
-    tk::TFileStream f(file, tk::fmOpenRead);
-    tk::ReadResourceHeader(f);
-    tk::TReader r(f);
-    r.ReadSignature();
-    uint8_t flags;
-    int64_t childPos;
-    r.ReadPrefix(flags, childPos);
-    r.ReadStr();
-    rf.objectName = r.ReadStr();
-    while (!r.EndOfList()) {
-        std::string name = r.ReadStr();
-        if (!tk::SameText(name, "Images") || r.NextValue() != tk::TValueType::vaCollection) {
-            r.SkipValue();
-            continue;
-        }
-        r.ReadValue();
-        // An empty collection keeps what the library had: nothing, here.
-        if (!r.EndOfList()) items.clear();
-        while (!r.EndOfList()) {
-            auto v = r.NextValue();
-            if (v == tk::TValueType::vaInt8 || v == tk::TValueType::vaInt16 || v == tk::TValueType::vaInt32)
-                r.ReadInteger();
-            r.ReadListBegin();
-            std::vector<uint8_t> data;
-            while (!r.EndOfList()) {
-                std::string prop = r.ReadStr();
-                if (tk::SameText(prop, "Image.Data") && r.NextValue() == tk::TValueType::vaBinary) {
-                    r.ReadValue();
-                    uint32_t len;
-                    r.Read(&len, 4);
-                    if (len > r.Remaining()) throw tk::EReadError(tk::msg::SReadError);
-                    data.resize(len);
-                    r.Read(data.data(), len);
-                } else {
-                    r.SkipValue();
-                }
-            }
-            r.ReadListEnd();
-            items.push_back(std::move(data));
-        }
-        r.ReadListEnd();
-    }
-    return rf;
-}
 
 struct Payload {
     std::string kind = "empty";  // bitmap, jpeg, icon, metafile, empty
@@ -75,14 +22,16 @@ struct Payload {
 
 uint32_t U32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 
-Payload Split(const std::vector<uint8_t>& block) {
+// The picture inside an item's stored "Image.Data" block: class name, then
+// the picture's own data.
+Payload Split(const uint8_t* block, size_t size) {
     Payload p;
-    if (block.empty()) return p;
+    if (size == 0) return p;
     size_t nameLen = block[0];
-    if (1 + nameLen > block.size()) return p;
-    p.className.assign(block.begin() + 1, block.begin() + 1 + static_cast<long>(nameLen));
-    const uint8_t* rest = block.data() + 1 + nameLen;
-    size_t restLen = block.size() - 1 - nameLen;
+    if (1 + nameLen > size) return p;
+    p.className.assign(reinterpret_cast<const char*>(block) + 1, nameLen);
+    const uint8_t* rest = block + 1 + nameLen;
+    size_t restLen = size - 1 - nameLen;
     if (p.className == "TIcon") {
         p.kind = "icon";
         p.data = rest;
@@ -113,11 +62,54 @@ std::string KindOfGraphic(const tk::TPicture& pic) {
     return "empty";
 }
 
-// Design position and tag as the file carries them.
+// Hooks that give the library the file's object name as it reads, so that
+// messages and a saved copy say what the file says.
+tk::TReadHooks NameFromFile(qvx::TQVXHiColorImagelib& lib) {
+    tk::TReadHooks hooks;
+    hooks.RootName = [&lib](const std::string& name) { lib.SetName(name); };
+    return hooks;
+}
+
+// What info prints of an item.
+struct Row {
+    std::string picture = "empty";
+    int width = 0, height = 0;
+    std::optional<std::string> sha;  // of the picture's data as stored
+};
+
+// Design position and tag as the file carries them. Items are described as
+// the reader passes them, and their pictures let go at once, so a large
+// library is never held whole.
 int Info(const Args& a, const std::string& file) {
     qvx::TQVXHiColorImagelib lib(nullptr);
-    lib.LoadFromFile(file);
-    auto raw = ReadRaw(file).items;
+    std::map<const tk::TPersistent*, Row> rows;
+    // The hash of the item being read, until the item is complete.
+    const tk::TPersistent* hashed = nullptr;
+    std::optional<std::string> sha;
+    tk::TReadHooks hooks = NameFromFile(lib);
+    hooks.Binary = [&](tk::TPersistent& owner, const std::string& path, const uint8_t* data, size_t size) {
+        if (!dynamic_cast<qvx::TQVXImageItem*>(&owner) || !tk::SameText(path, "Image.Data")) return;
+        const Payload p = Split(data, size);
+        hashed = &owner;
+        sha = p.data ? std::optional<std::string>(Sha256Hex(p.data, p.size)) : std::nullopt;
+    };
+    hooks.ItemRead = [&](tk::TCollectionItem& item) {
+        auto* image = dynamic_cast<qvx::TQVXImageItem*>(&item);
+        if (!image) return;
+        Row& row = rows[&item] = Row{};
+        if (hashed == &item) row.sha = std::move(sha);
+        hashed = nullptr;
+        sha.reset();
+        row.picture = KindOfGraphic(image->Image());
+        row.width = image->Image().Width();
+        row.height = image->Image().Height();
+        image->Image().Clear();
+    };
+    lib.LoadFromFile(file, &hooks);
+    auto rowOf = [&rows](const qvx::TQVXImageItem* item) {
+        auto it = rows.find(item);
+        return it == rows.end() ? Row{} : it->second;
+    };
     if (a.Flag("json")) {
         Json j;
         j.BeginObject();
@@ -130,15 +122,15 @@ int Info(const Args& a, const std::string& file) {
         j.Key("items").BeginArray();
         for (int i = 0; i < lib.Count(); ++i) {
             auto* item = lib.Images()->Items(i);
-            Payload p = i < static_cast<int>(raw.size()) ? Split(raw[static_cast<size_t>(i)]) : Payload{};
+            const Row row = rowOf(item);
             j.BeginObject();
             j.Key("index").Int(i);
             j.Key("name").Str(item->Name());
-            j.Key("picture").Str(KindOfGraphic(item->Image()));
-            j.Key("width").Int(item->Image().Width());
-            j.Key("height").Int(item->Image().Height());
-            if (p.data)
-                j.Key("data_sha256").Str(Sha256Hex(p.data, p.size));
+            j.Key("picture").Str(row.picture);
+            j.Key("width").Int(row.width);
+            j.Key("height").Int(row.height);
+            if (row.sha)
+                j.Key("data_sha256").Str(*row.sha);
             else
                 j.Key("data_sha256").Null();
             j.EndObject();
@@ -154,10 +146,10 @@ int Info(const Args& a, const std::string& file) {
     if (lib.Count()) std::printf("%5s  %-20s  %-8s  %11s  %s\n", "index", "name", "picture", "size", "sha256");
     for (int i = 0; i < lib.Count(); ++i) {
         auto* item = lib.Images()->Items(i);
-        Payload p = i < static_cast<int>(raw.size()) ? Split(raw[static_cast<size_t>(i)]) : Payload{};
-        std::string size = std::to_string(item->Image().Width()) + "x" + std::to_string(item->Image().Height());
-        std::string sha = p.data ? Sha256Hex(p.data, p.size).substr(0, 16) : "-";
-        std::printf("%5d  %-20s  %-8s  %11s  %s\n", i, item->Name().c_str(), KindOfGraphic(item->Image()).c_str(),
+        const Row row = rowOf(item);
+        std::string size = std::to_string(row.width) + "x" + std::to_string(row.height);
+        std::string sha = row.sha ? row.sha->substr(0, 16) : "-";
+        std::printf("%5d  %-20s  %-8s  %11s  %s\n", i, tk::NameToUtf8(item->Name()).c_str(), row.picture.c_str(),
                     size.c_str(), sha.c_str());
     }
     return kOk;
@@ -165,28 +157,54 @@ int Info(const Args& a, const std::string& file) {
 
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     qvx::TQVXHiColorImagelib lib(nullptr);
-    lib.LoadFromFile(in);
-    // The library keeps its own object name when loading; give it the
-    // file's so that the copy says what the original said.
-    lib.SetName(ReadRaw(in).objectName);
+    const tk::TReadHooks hooks = NameFromFile(lib);
+    lib.LoadFromFile(in, &hooks);
     lib.SaveToFile(out);
     return kOk;
 }
 
 int Extract(const Args&, const std::string& in, const std::string& dir) {
     qvx::TQVXHiColorImagelib lib(nullptr);
-    lib.LoadFromFile(in);  // validates the whole file first
-    auto raw = ReadRaw(in).items;
-    for (size_t i = 0; i < raw.size() && i < static_cast<size_t>(lib.Count()); ++i) {
-        Payload p = Split(raw[i]);
-        const std::string& name = lib.Images()->Items(static_cast<int>(i))->Name();
+    // The whole file is read and checked before anything is written. Each
+    // item's stored picture is kept as the reader passes it, and the decoded
+    // one let go.
+    struct Stored {
+        Payload p;
+        std::vector<uint8_t> bytes;
+    };
+    std::map<const tk::TPersistent*, Stored> stored;
+    const tk::TPersistent* pendingItem = nullptr;
+    Stored pending;
+    tk::TReadHooks hooks = NameFromFile(lib);
+    hooks.Binary = [&](tk::TPersistent& owner, const std::string& path, const uint8_t* data, size_t size) {
+        if (!dynamic_cast<qvx::TQVXImageItem*>(&owner) || !tk::SameText(path, "Image.Data")) return;
+        pendingItem = &owner;
+        pending.p = Split(data, size);
+        pending.bytes.assign(pending.p.data, pending.p.data + (pending.p.data ? pending.p.size : 0));
+        pending.p.data = pending.p.data ? pending.bytes.data() : nullptr;
+    };
+    hooks.ItemRead = [&](tk::TCollectionItem& item) {
+        auto* image = dynamic_cast<qvx::TQVXImageItem*>(&item);
+        if (!image) return;
+        Stored& s = stored[&item] = Stored{};
+        if (pendingItem == &item) s = std::move(pending);
+        pendingItem = nullptr;
+        pending = Stored{};
+        image->Image().Clear();
+    };
+    lib.LoadFromFile(in, &hooks);
+    for (size_t i = 0; i < static_cast<size_t>(lib.Count()); ++i) {
+        const qvx::TQVXImageItem* item = lib.Images()->Items(static_cast<int>(i));
+        auto found = stored.find(item);
+        const Payload p = found == stored.end() ? Payload{} : found->second.p;
+        const std::string& name = item->Name();
         std::string ext;
         if (p.kind == "bitmap") ext = ".bmp";
         else if (p.kind == "jpeg") ext = ".jpg";
         else if (p.kind == "icon") ext = ".ico";
         else if (p.kind == "metafile") ext = p.size >= 44 && std::string(reinterpret_cast<const char*>(p.data) + 40, 4) == " EMF" ? ".emf" : ".wmf";
         if (ext.empty() || !p.data) {
-            std::fprintf(stderr, "item %zu (%s) has no picture; skipped\n", i, name.c_str());
+            std::fprintf(stderr, "item %zu (%s) has no picture; skipped\n", i, tk::NameToUtf8(name).c_str());
             continue;
         }
         std::string path = (std::filesystem::path(dir) / ItemFileName(static_cast<int>(i), name, ext)).string();

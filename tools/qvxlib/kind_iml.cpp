@@ -5,6 +5,7 @@
 
 #include "bmputil/bmputil.h"
 #include "kind_assets.h"
+#include "toolkit/names.h"
 #include "qvx/assets/QVXILib.h"
 
 namespace qvxlib {
@@ -52,7 +53,7 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TImgHdr h;
         lib.GetImageHeader(i, h);
-        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, qvx::ImageName(h).c_str(), h.Width, h.Height, Sha(h).c_str());
+        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, tk::NameToUtf8(qvx::ImageName(h)).c_str(), h.Width, h.Height, Sha(h).c_str());
     }
     return kOk;
 }

@@ -2,10 +2,14 @@
 // detecting (any four bytes are read), so this kind needs --kind map.
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <optional>
+
+#include <nlohmann/json.hpp>
 
 #include "kind_assets.h"
 #include "qvx/assets/QVXMap.h"
+#include "toolkit/names.h"
 
 namespace qvxlib {
 namespace {
@@ -46,7 +50,7 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < maps.Count(); ++i) {
         qvx::TMapRec m;
         maps.GetMap(i, m);
-        std::printf("%5d  %-15s  %7d  %7d  %10d\n", i, qvx::MapName(m).c_str(), m.Width, m.Height, m.Size);
+        std::printf("%5d  %-15s  %7d  %7d  %10d\n", i, tk::NameToUtf8(qvx::MapName(m)).c_str(), m.Width, m.Height, m.Size);
     }
     return kOk;
 }
@@ -73,14 +77,39 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         const std::string name = qvx::MapName(m);
         WriteSafely(PathIn(dir, ItemFileName(i, name, ".bin")),
                     [&](tk::TStream& s) { s.WriteBuffer(m.Data, m.Data ? m.Size : 0); });
+        // A name that is not UTF-8 is written as its Latin-1 text, marked so
+        // that create gives back the same bytes.
         Json j;
-        j.BeginObject().Key("name").Str(name).Key("width").Int(m.Width).Key("height").Int(m.Height).EndObject();
+        j.BeginObject().Key("name").Str(name);
+        if (!tk::NameIsUtf8(name)) j.Key("name_latin1").Bool(true);
+        j.Key("width").Int(m.Width).Key("height").Int(m.Height).EndObject();
         const std::string text = j.Text() + "\n";
         WriteSafely(PathIn(dir, ItemFileName(i, name, ".json")),
                     [&](tk::TStream& s) { s.WriteBuffer(text.data(), static_cast<int64_t>(text.size())); });
     }
     std::printf("%d map%s written to %s\n", maps.Count(), maps.Count() == 1 ? "" : "s", dir.c_str());
     return kOk;
+}
+
+// The values of the .json extract writes beside a map: name (as stored
+// bytes), width and height as text. Raises tk::Exception on malformed input.
+std::map<std::string, std::string> ReadSideFile(const std::string& path) {
+    const Bytes text = tk::ReadFileBytes(path);
+    const auto doc = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+    if (!doc.is_object()) throw tk::Exception("Malformed JSON in " + path);
+    std::map<std::string, std::string> values;
+    for (const char* key : {"width", "height"}) {
+        if (!doc.contains(key)) continue;
+        if (!doc[key].is_number_integer()) throw tk::Exception("Malformed JSON in " + path);
+        values[key] = std::to_string(doc[key].get<int64_t>());
+    }
+    if (doc.contains("name")) {
+        if (!doc["name"].is_string()) throw tk::Exception("Malformed JSON in " + path);
+        const QString name = QString::fromStdString(doc["name"].get<std::string>());
+        const bool latin1 = doc.value("name_latin1", false);
+        values["name"] = tk::NameFromText(name, {}, latin1 ? tk::TNameEncoding::Latin1 : tk::TNameEncoding::Utf8);
+    }
+    return values;
 }
 
 // An option given once applies to every map; given once per map, in order.
@@ -113,15 +142,12 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         if (data.size() > static_cast<size_t>(INT32_MAX)) throw tk::Exception(bin + " is too large for a map");
         // Values not given on the command line come from the .json extract
         // writes beside each map, then from the file name.
-        std::optional<FlatJson> side;
+        std::map<std::string, std::string> side;
         std::filesystem::path sidePath = std::filesystem::path(bin).replace_extension(".json");
-        if (std::filesystem::exists(sidePath)) {
-            Bytes text = tk::ReadFileBytes(sidePath.string());
-            side.emplace(std::string(text.begin(), text.end()), sidePath.string());
-        }
+        if (std::filesystem::exists(sidePath)) side = ReadSideFile(sidePath.string());
         auto value = [&](const char* option) -> std::optional<std::string> {
             if (auto v = PerMap(a, option, i, inputs.size())) return v;
-            if (side && side->Has(option)) return side->Get(option);
+            if (auto it = side.find(option); it != side.end()) return it->second;
             return std::nullopt;
         };
         std::string name = value("name").value_or(NameFromFile(bin, kMapNameChars));

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "kind_assets.h"
+#include "toolkit/names.h"
 #include "qvx/assets/qvxslib.h"
 #include "toolkit/sysutils.h"
 
@@ -59,7 +60,7 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TSoundRec r;
         lib.GetSound(i, r);
-        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i, qvx::SoundName(r).c_str(),
+        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i, tk::NameToUtf8(qvx::SoundName(r)).c_str(),
                     r.Format.wFormatTag, r.Format.nChannels, r.Format.nSamplesPerSec, r.Format.wBitsPerSample, r.Pan,
                     r.Volume, r.Size);
     }

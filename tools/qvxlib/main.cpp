@@ -1,4 +1,6 @@
 // qvxlib: command-line access to the QVX libraries.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -183,6 +185,12 @@ int Run(const Args& a) {
 
 int main(int argc, char** argv) {
     using namespace qvxlib;
+    // Libraries are read item after item of similar sizes: freed memory is
+    // kept for the next item rather than handed back to the system and
+    // faulted in again, which would cost more than the reading itself.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    mallopt(M_TOP_PAD, 16 << 20);
     try {
         return Run(Parse(argc, argv));
     } catch (const UsageError& e) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,10 +59,28 @@ std::string ItemFileName(int index, const std::string& name, const std::string& 
 
 std::string Sha256Hex(const void* data, size_t size);
 
-// Minimal JSON writer with correct string escaping (bytes above 0x7F that
-// are not valid UTF-8 are written as \u00XX of their Latin-1 value).
+// SHA-256 over data given in parts.
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void Update(const void* data, size_t size);
+    std::string HexDigest();  // lower-case hex; once
+
+private:
+    struct Ctx;
+    std::unique_ptr<Ctx> ctx_;
+};
+
+// Builds one JSON value in order and prints it as `{"key": value, ...}`.
+// Strings that are not valid UTF-8 are shown through Latin-1, as item names
+// are everywhere.
 class Json {
 public:
+    Json();
+    ~Json();
     Json& BeginObject();
     Json& EndObject();
     Json& BeginArray();
@@ -71,16 +90,12 @@ public:
     Json& Int(int64_t v);
     Json& Bool(bool v);
     Json& Null();
-    const std::string& Text() const { return out_; }
+    std::string Text() const;
 
 private:
-    void Sep();
-    std::string out_;
-    std::vector<bool> first_;
-    bool afterKey_ = false;
+    struct Tree;
+    std::unique_ptr<Tree> tree_;
 };
-
-std::string JsonEscape(const std::string& s);
 
 // qvxlib form text|binary (form.cpp).
 int FormCommand(const Args& a);

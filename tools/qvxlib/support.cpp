@@ -1,7 +1,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <nlohmann/json.hpp>
+
 #include "qvxlib.h"
+#include "toolkit/names.h"
 
 namespace qvxlib {
 
@@ -71,108 +74,94 @@ std::string ItemFileName(int index, const std::string& name, const std::string& 
 
 // ---- JSON ---------------------------------------------------------------------
 
-static bool Utf8Seq(const std::string& s, size_t i, size_t& len) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    len = n;
-    return true;
-}
+struct Json::Tree {
+    nlohmann::ordered_json root;
+    std::vector<nlohmann::ordered_json*> open;  // the containers being filled
+    std::string key;
 
-std::string JsonEscape(const std::string& s) {
-    std::string out = "\"";
-    for (size_t i = 0; i < s.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        switch (c) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\t': out += "\\t"; continue;
-            default: break;
-        }
-        if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
+    void Put(nlohmann::ordered_json value) {
+        nlohmann::ordered_json* at = nullptr;
+        if (open.empty()) {
+            root = std::move(value);
+            at = &root;
+        } else if (open.back()->is_array()) {
+            open.back()->push_back(std::move(value));
+            at = &open.back()->back();
         } else {
-            size_t len = 0;
-            if (Utf8Seq(s, i, len)) {
-                out.append(s, i, len);
-                i += len - 1;
-            } else {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            }
+            at = &((*open.back())[key] = std::move(value));
         }
+        if (at->is_structured()) open.push_back(at);
     }
-    out += '"';
-    return out;
-}
+};
 
-void Json::Sep() {
-    if (afterKey_) {
-        afterKey_ = false;
-        return;
-    }
-    if (!first_.empty()) {
-        if (!first_.back()) out_ += ", ";
-        first_.back() = false;
-    }
-}
+Json::Json() : tree_(std::make_unique<Tree>()) {}
+Json::~Json() = default;
 
 Json& Json::BeginObject() {
-    Sep();
-    out_ += '{';
-    first_.push_back(true);
+    tree_->Put(nlohmann::ordered_json::object());
     return *this;
 }
 Json& Json::EndObject() {
-    out_ += '}';
-    first_.pop_back();
+    tree_->open.pop_back();
     return *this;
 }
 Json& Json::BeginArray() {
-    Sep();
-    out_ += '[';
-    first_.push_back(true);
+    tree_->Put(nlohmann::ordered_json::array());
     return *this;
 }
 Json& Json::EndArray() {
-    out_ += ']';
-    first_.pop_back();
+    tree_->open.pop_back();
     return *this;
 }
 Json& Json::Key(const std::string& k) {
-    Sep();
-    out_ += JsonEscape(k) + ": ";
-    afterKey_ = true;
+    tree_->key = tk::NameToUtf8(k);
     return *this;
 }
 Json& Json::Str(const std::string& s) {
-    Sep();
-    out_ += JsonEscape(s);
+    tree_->Put(tk::NameToUtf8(s));
     return *this;
 }
 Json& Json::Int(int64_t v) {
-    Sep();
-    out_ += std::to_string(v);
+    tree_->Put(v);
     return *this;
 }
 Json& Json::Bool(bool v) {
-    Sep();
-    out_ += v ? "true" : "false";
+    tree_->Put(v);
     return *this;
 }
 Json& Json::Null() {
-    Sep();
-    out_ += "null";
+    tree_->Put(nullptr);
     return *this;
+}
+
+// The library's own text for each value, laid out with ", " and ": " as
+// scripts reading our output have always seen it.
+static void Print(const nlohmann::ordered_json& v, std::string& out) {
+    if (v.is_object()) {
+        out += '{';
+        for (auto it = v.begin(); it != v.end(); ++it) {
+            if (it != v.begin()) out += ", ";
+            out += nlohmann::ordered_json(it.key()).dump();
+            out += ": ";
+            Print(it.value(), out);
+        }
+        out += '}';
+    } else if (v.is_array()) {
+        out += '[';
+        for (auto it = v.begin(); it != v.end(); ++it) {
+            if (it != v.begin()) out += ", ";
+            Print(*it, out);
+        }
+        out += ']';
+    } else {
+        out += v.dump();
+    }
+}
+
+std::string Json::Text() const {
+    std::string out;
+    Print(tree_->root, out);
+    return out;
 }
 
 }  // namespace qvxlib
