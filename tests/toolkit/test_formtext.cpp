@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
 
 #include "toolkit/formtext.h"
 #include "toolkit/propstream.h"
@@ -139,4 +142,157 @@ TEST(FormText, HostileBinaryFailsAtOnce) {
     EXPECT_EQ(BinaryError({0xFF, 10, 0, 'A', 0, 0x30, 0x10, 0xFF, 0xFF, 0, 0, 'T', 'P', 'F', '0'}),
               msg::SReadError);
     EXPECT_EQ(BinaryError({'T', 'P', 'F', '1'}), msg::SInvalidImage);
+}
+
+namespace {
+
+// A random value of every kind the stream knows, written as the writer
+// writes it (smallest integers, short strings below 256 bytes).
+void RandomValue(TWriter& w, std::mt19937& rng, int depth) {
+    const int kind = static_cast<int>(rng() % (depth > 3 ? 11 : 14));
+    auto bytes = [&](size_t n) {
+        std::string s(n, '\0');
+        for (char& c : s) c = static_cast<char>(rng());
+        return s;
+    };
+    switch (kind) {
+        case 0:
+            w.WriteInteger(static_cast<int32_t>(rng()) >> (rng() % 32));
+            break;
+        case 1:
+            w.WriteInteger(static_cast<int64_t>(rng()) << 32 | rng());
+            break;
+        case 2:
+            w.WriteString(bytes(rng() % 300));
+            break;
+        case 3:
+            w.WriteIdent("Ident" + std::to_string(rng() % 100) + ".Sub");
+            break;
+        case 4:
+            w.WriteBoolean(rng() % 2);
+            break;
+        case 5:
+            w.WriteValue(TValueType::vaNil);
+            break;
+        case 6: {
+            w.WriteValue(TValueType::vaBinary);
+            std::string b = bytes(rng() % 100);
+            uint32_t n = static_cast<uint32_t>(b.size());
+            w.WriteRaw(&n, 4);
+            w.WriteRaw(b.data(), b.size());
+            break;
+        }
+        case 7: {
+            float f = std::ldexp(static_cast<float>(rng() % 100000) - 50000,
+                                 static_cast<int>(rng() % 40) - 20);
+            w.WriteValue(TValueType::vaSingle);
+            w.WriteRaw(&f, 4);
+            break;
+        }
+        case 8: {
+            long double e = std::ldexp(static_cast<long double>(rng()) - 2e9L,
+                                       static_cast<int>(rng() % 200) - 100);
+            w.WriteValue(TValueType::vaExtended);
+            w.WriteRaw(&e, 10);
+            break;
+        }
+        case 9: {
+            int64_t c = static_cast<int64_t>(rng()) * static_cast<int32_t>(rng());
+            w.WriteValue(rng() % 2 ? TValueType::vaCurrency : TValueType::vaInt64);
+            if (c >= INT32_MIN && c <= INT32_MAX)
+                c += int64_t(1) << 40;  // Int64 only beyond 32 bits
+            w.WriteRaw(&c, 8);
+            break;
+        }
+        case 10: {
+            w.WriteValue(TValueType::vaWString);
+            uint32_t n = rng() % 20;
+            w.WriteRaw(&n, 4);
+            for (uint32_t i = 0; i < n; ++i) {
+                uint16_t u = static_cast<uint16_t>(rng());
+                w.WriteRaw(&u, 2);
+            }
+            break;
+        }
+        case 11:
+            w.WriteListBegin();
+            for (int i = static_cast<int>(rng() % 4); i > 0; --i) RandomValue(w, rng, depth + 1);
+            w.WriteListEnd();
+            break;
+        case 12:
+            w.WriteValue(TValueType::vaSet);
+            for (int i = static_cast<int>(rng() % 3); i > 0; --i)
+                w.WriteStr("el" + std::to_string(i));
+            w.WriteStr("");
+            break;
+        default:
+            w.WriteValue(TValueType::vaCollection);
+            for (int i = static_cast<int>(rng() % 3); i > 0; --i) {
+                if (rng() % 2) w.WriteInteger(static_cast<int>(rng() % 1000));
+                w.WriteListBegin();
+                w.WriteStr("Item.Value");
+                RandomValue(w, rng, depth + 1);
+                w.WriteListEnd();
+            }
+            w.WriteListEnd();
+    }
+}
+
+}  // namespace
+
+TEST(FormText, RandomStreamsComeBackByteForByte) {
+    std::mt19937 rng(12);
+    for (int round = 0; round < 200; ++round) {
+        TMemoryStream ms;
+        {
+            TWriter w(ms);
+            w.WriteSignature();
+            w.WriteStr("TThing");
+            w.WriteStr("Thing" + std::to_string(round));
+            for (int p = 0; p < 6; ++p) {
+                w.WriteStr("Prop" + std::to_string(p));
+                RandomValue(w, rng, 0);
+            }
+            w.WriteListEnd();
+            w.WriteListEnd();
+        }
+        const Bytes& data = ms.Bytes();
+        std::string text;
+        ASSERT_NO_THROW(text = FormDataToText(data)) << "round " << round;
+        ASSERT_EQ(FormTextToData(text), data) << text;
+    }
+}
+
+TEST(FormText, ValuesTheTextCannotCarryAreRefused) {
+    auto single = [](float f) {
+        Bytes b = {'T', 'P', 'F', '0', 1, 'T', 1, 'A', 1, 'X', 15};
+        const auto* p = reinterpret_cast<const uint8_t*>(&f);
+        b.insert(b.end(), p, p + 4);
+        b.push_back(0);
+        b.push_back(0);
+        return b;
+    };
+    EXPECT_EQ(BinaryError(single(1.5f)), "no error");
+    EXPECT_EQ(BinaryError(single(std::numeric_limits<float>::infinity())),
+              msg::SInvalidPropertyValue);
+    // A property name the notation cannot spell.
+    EXPECT_EQ(BinaryError({'T', 'P', 'F', '0', 1, 'T', 1, 'A', 3, 'a', ' ', 'b', 9, 0, 0}),
+              msg::SInvalidPropertyValue);
+}
+
+TEST(PropertyStream, DeepNestingFailsInsteadOfExhaustingTheStack) {
+    // Child objects nested far deeper than any form.
+    Bytes deep = {'T', 'P', 'F', '0', 11,  'T', 'D', 'a', 't',
+                  'a', 'M', 'o', 'd', 'u', 'l', 'e', 0,   0};
+    for (int i = 0; i < 100000; ++i)
+        deep.insert(deep.end(), {11, 'T', 'D', 'a', 't', 'a', 'M', 'o', 'd', 'u', 'l', 'e', 0, 0});
+    RegisterComponentClass<TDataModule>("TDataModule");
+    TDataModule root(nullptr);
+    EXPECT_THROW(ReadComponentData(deep, root), EFilerError);
+
+    // Skipping a value made of nested lists.
+    Bytes lists(200000, 1);
+    TPointerStream s(lists.data(), static_cast<int64_t>(lists.size()));
+    TReader r(s);
+    EXPECT_THROW(r.SkipValue(), EReadError);
 }
