@@ -15,6 +15,7 @@
 #include "platform/dsound/headless/output.h"
 #include "qvx/assets/QVXILib.h"
 #include "qvx/assets/QVXMap.h"
+#include "qvx/assets/qvxslib.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/formdata.h"
@@ -465,6 +466,11 @@ void Game::Flip() {
     ++frame_;
     if (opt_.loseEvery && frame_ % opt_.loseEvery == 0) ddraw::LoseAllSurfaces();
     if (opt_.soak) InjectFaults();
+    // A rebuild of lost sound buffers that failed leaves the audio without
+    // buffers: try again now and then (a failure reaches the exception event).
+    if (audio_->DirectSound() && audio_->BufferCount() == 0 && audio_->SoundLibrary() &&
+        audio_->SoundLibrary()->Count() > 0 && frame_ % 30 == 0)
+        audio_->CreateBuffers();
     ReadInput();
     if (phase_ == Phase::Title && (pressed_ || frame_ > opt_.titleFrames)) {
         phase_ = Phase::Play;

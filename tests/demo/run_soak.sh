@@ -27,6 +27,7 @@ cat "$out"
 summary=$(grep 'soak seed .*exceptions' "$out")
 [[ $summary =~ ([0-9]+)\ exceptions ]] || { echo "no soak summary"; exit 1; }
 exceptions=${BASH_REMATCH[1]}
+grep -q 'bounces heard' "$out" || { echo "the sound never came back (seed $seed)"; exit 1; }
 [[ $(grep -o '[0-9]* restores' "$out") =~ ^([0-9]+) ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
   { echo "surfaces were never restored (seed $seed)"; exit 1; }
 if [ $listening -eq 1 ]; then
