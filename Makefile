@@ -9,7 +9,7 @@ APP_BIN_hueshelf   = hueshelf/Hueshelf
 APP_BIN_slideshelf = slideshelf/Slideshelf
 APP_BIN_qvxtrace   = tools/qvxtrace/qvxtrace
 
-.PHONY: all deps configure build run test asan bench fuzz install clean
+.PHONY: all deps configure build run test asan soak bench fuzz install clean
 
 all: build
 
@@ -33,6 +33,16 @@ test:
 asan:
 	@$(MAKE) --no-print-directory build PRESET=asan
 	ctest --preset asan
+
+# The demo headless for 100,000 frames under ASan and LSan, with faults
+# injected from a fresh seed (printed; SOAK_SEED=n repeats a run).
+SOAK_FRAMES ?= 100000
+soak: deps
+	cmake --preset asan
+	cmake --build build/asan --target qvxdemo qvxtrace
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp QT_QPA_PLATFORM=offscreen \
+	  ./tests/demo/run_soak.sh build/asan/examples/qvxdemo/qvxdemo build/asan/tools/qvxtrace/qvxtrace \
+	  $(SOAK_FRAMES) $(SOAK_SEED)
 
 bench:
 	@$(MAKE) --no-print-directory build PRESET=default

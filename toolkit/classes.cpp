@@ -23,6 +23,8 @@ bool TPropInfo::ReadOnly() const {
         case TPropKind::String: return !SetStr;
         case TPropKind::Class: return false;
         case TPropKind::Component: return !SetRef;
+        case TPropKind::Method:
+            return !SetHandler;
         default: return !SetOrd;
     }
 }
@@ -80,6 +82,15 @@ TPropInfo& TPropList::Object(std::string name, std::function<TPersistent*()> get
     p.Name = std::move(name);
     p.Kind = TPropKind::Class;
     p.GetObject = std::move(get);
+    items_.push_back(std::move(p));
+    return items_.back();
+}
+
+TPropInfo& TPropList::Method(std::string name, std::function<bool(const std::any&)> setHandler) {
+    TPropInfo p;
+    p.Name = std::move(name);
+    p.Kind = TPropKind::Method;
+    p.SetHandler = std::move(setHandler);
     items_.push_back(std::move(p));
     return items_.back();
 }
@@ -218,6 +229,36 @@ void TComponent::GetProperties(TPropList& props) {
 }
 
 void TComponent::GetChildren(const std::function<void(TComponent*)>&, TComponent*) {}
+
+std::string TComponent::HandlerName(const std::string& event) const {
+    for (const auto& [e, h] : handlerNames_)
+        if (SameText(e, event)) return h;
+    return {};
+}
+
+void TComponent::SetHandlerName(const std::string& event, const std::string& handler) {
+    for (auto& [e, h] : handlerNames_)
+        if (SameText(e, event)) {
+            h = handler;
+            return;
+        }
+    handlerNames_.emplace_back(event, handler);
+}
+
+const std::any* THandlerTable::Find(const std::string& name) const {
+    for (const auto& [n, h] : handlers_)
+        if (SameText(n, name)) return &h;
+    return nullptr;
+}
+
+void THandlerTable::Put(const std::string& name, std::any handler) {
+    for (auto& [n, h] : handlers_)
+        if (SameText(n, name)) {
+            h = std::move(handler);
+            return;
+        }
+    handlers_.emplace_back(name, std::move(handler));
+}
 
 // DefineProperties of TComponent ("Left", "Top") lives with the property
 // stream reader and writer, in propstream.cpp.

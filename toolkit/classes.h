@@ -3,11 +3,13 @@
 // (published property lists and DefineProperties).
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "sysutils.h"
@@ -36,12 +38,13 @@ using TNotifyEvent = std::function<void(TObject* sender)>;
 // ---- Published properties ---------------------------------------------------
 
 enum class TPropKind {
-    Integer,      // 32-bit signed
+    Integer,  // 32-bit signed
     Boolean,
     String,
     Enumeration,  // ordinal, written as identifier from EnumNames
     Class,        // owned persistent sub-object (collection, picture, container)
     Component,    // link to another component, written as identifier
+    Method,       // event, bound by name to a handler of the program's handler table
 };
 
 struct TPropInfo {
@@ -54,6 +57,8 @@ struct TPropInfo {
     std::function<TPersistent*()> GetObject;  // Class
     std::function<TComponent*()> GetRef;      // Component
     std::function<void(TComponent*)> SetRef;
+    // Method: sets the event to the handler; false when its type does not fit.
+    std::function<bool(const std::any& handler)> SetHandler;
     std::vector<std::string> EnumNames;       // Enumeration
     std::optional<int64_t> Default;           // ordinal default: not written when equal
     std::function<bool()> Stored;             // null means always stored
@@ -73,6 +78,17 @@ public:
                            std::function<void(int64_t)> set, std::optional<int64_t> def = std::nullopt);
     TPropInfo& Object(std::string name, std::function<TPersistent*()> get);
     TPropInfo& Component(std::string name, std::function<TComponent*()> get, std::function<void(TComponent*)> set);
+    TPropInfo& Method(std::string name, std::function<bool(const std::any&)> setHandler);
+    // An event property over a std::function member. Its handler's name is
+    // kept by the component (HandlerName) so the data can be written back.
+    template <class Handler>
+    TPropInfo& Event(std::string name, Handler& field) {
+        return Method(std::move(name), [&field](const std::any& handler) {
+            const auto* f = std::any_cast<Handler>(&handler);
+            if (f) field = *f;
+            return f != nullptr;
+        });
+    }
 
     // Lookup without regard to ASCII case.
     TPropInfo* Find(const std::string& name);
@@ -164,6 +180,10 @@ public:
 
     void GetProperties(TPropList& props) override;
     void DefineProperties(TFiler& filer) override;
+    // The name of the handler an event property was bound to from form
+    // data ("" when none); written back as the event's value.
+    std::string HandlerName(const std::string& event) const;
+    void SetHandlerName(const std::string& event, const std::string& handler);
     // Owned components written after this one's properties in form data.
     virtual void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root);
 
@@ -180,6 +200,7 @@ private:
     std::string name_;
     std::vector<TComponent*> components_;    // owned
     std::vector<TComponent*> freeNotifies_;  // told when this one is destroyed
+    std::vector<std::pair<std::string, std::string>> handlerNames_;  // event, handler
     unsigned state_ = 0;
 };
 
@@ -223,6 +244,31 @@ private:
     ItemFactory factory_;
     TPersistent* owner_;
     std::vector<std::unique_ptr<TCollectionItem>> items_;
+};
+
+// ---- Handlers ----------------------------------------------------------------------
+
+// The handlers a program offers to its form data, by name: an event
+// property "OnFlip = ScreenFlip" binds to the handler named ScreenFlip.
+class THandlerTable {
+public:
+    // Adds or replaces a handler. The event type is taken from a lambda with
+    // fixed parameter types, or given: Add<TNotifyEvent>("FormActivate", f).
+    template <class Handler = void, class F>
+    void Add(const std::string& name, F handler) {
+        if constexpr (std::is_void_v<Handler>) {
+            std::function fn = std::move(handler);
+            Put(name, std::any(std::move(fn)));
+        } else {
+            Put(name, std::any(Handler(std::move(handler))));
+        }
+    }
+    // Null when no handler of that name (any ASCII case) was added.
+    const std::any* Find(const std::string& name) const;
+
+private:
+    void Put(const std::string& name, std::any handler);
+    std::vector<std::pair<std::string, std::any>> handlers_;
 };
 
 // ---- Class registry ---------------------------------------------------------------

@@ -5,13 +5,50 @@
 #include <QString>
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace tk {
 
 namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 constexpr char kSignature[4] = {'T', 'P', 'F', '0'};
+
+using L = TValueLayout;
+constexpr TValueTypeInfo kValueTypes[] = {
+    {TValueType::vaNull, "Null", L::None, 0},
+    {TValueType::vaList, "List", L::Values, 0},
+    {TValueType::vaInt8, "Int8", L::Fixed, 1},
+    {TValueType::vaInt16, "Int16", L::Fixed, 2},
+    {TValueType::vaInt32, "Int32", L::Fixed, 4},
+    {TValueType::vaExtended, "Extended", L::Fixed, 10},
+    {TValueType::vaString, "String", L::Counted8, 1},
+    {TValueType::vaIdent, "Ident", L::Counted8, 1},
+    {TValueType::vaFalse, "False", L::None, 0},
+    {TValueType::vaTrue, "True", L::None, 0},
+    {TValueType::vaBinary, "Binary", L::Counted32, 1},
+    {TValueType::vaSet, "Set", L::Names, 0},
+    {TValueType::vaLString, "LString", L::Counted32, 1},
+    {TValueType::vaNil, "Nil", L::None, 0},
+    {TValueType::vaCollection, "Collection", L::Items, 0},
+    {TValueType::vaSingle, "Single", L::Fixed, 4},
+    {TValueType::vaCurrency, "Currency", L::Fixed, 8},
+    {TValueType::vaDate, "Date", L::Fixed, 8},
+    {TValueType::vaWString, "WString", L::Counted32, 2},
+    {TValueType::vaInt64, "Int64", L::Fixed, 8},
+    {TValueType::vaUTF8String, "UTF8String", L::Counted32, 1},
+};
+
+constexpr bool TableInTagOrder() {
+    for (size_t i = 0; i < std::size(kValueTypes); ++i)
+        if (static_cast<size_t>(kValueTypes[i].Type) != i) return false;
+    return true;
+}
+static_assert(TableInTagOrder(), "the value-type table is indexed by tag");
 }  // namespace
+
+const TValueTypeInfo* FindValueType(uint8_t tag) {
+    return tag < std::size(kValueTypes) ? &kValueTypes[tag] : nullptr;
+}
 
 // ---- TWriter ------------------------------------------------------------------
 
@@ -216,8 +253,15 @@ void TWriter::WriteProperty(TPersistent& instance, const TPropInfo& prop) {
             WriteIdent(ReferenceName(c));
             return;
         }
+        case TPropKind::Method: {
+            auto* comp = dynamic_cast<TComponent*>(&instance);
+            std::string handler = comp ? comp->HandlerName(prop.Name) : std::string();
+            if (handler.empty()) return;
+            WritePropName(prop.Name);
+            WriteIdent(handler);
+            return;
+        }
     }
-    (void)instance;
 }
 
 void TWriter::WriteProperties(TPersistent& instance) {
@@ -481,61 +525,54 @@ std::string TReader::ReadIdent() {
     }
 }
 
+void TReader::Skip(int64_t n) {
+    if (n < 0 || n > Remaining()) throw EReadError(msg::SReadError);
+    SeekTo(Position() + n);
+}
+
 void TReader::SkipValue() {
-    auto skip = [this](int64_t n) {
-        if (n > Remaining()) throw EReadError(msg::SReadError);
-        SeekTo(Position() + n);
-    };
-    switch (ReadValue()) {
-        case TValueType::vaNull:
-        case TValueType::vaFalse:
-        case TValueType::vaTrue:
-        case TValueType::vaNil: return;
-        case TValueType::vaList:
-            while (!EndOfList()) SkipValue();
-            ReadListEnd();
+    SkipValue(0);
+}
+
+void TReader::SkipValue(int depth) {
+    if (depth > kMaxValueNesting) throw InvalidValue();
+    const TValueTypeInfo* info = FindValueType(static_cast<uint8_t>(ReadValue()));
+    if (!info) throw InvalidValue();
+    switch (info->Layout) {
+        case TValueLayout::None:
             return;
-        case TValueType::vaInt8: skip(1); return;
-        case TValueType::vaInt16: skip(2); return;
-        case TValueType::vaInt32:
-        case TValueType::vaSingle: skip(4); return;
-        case TValueType::vaInt64:
-        case TValueType::vaCurrency:
-        case TValueType::vaDate: skip(8); return;
-        case TValueType::vaExtended: skip(10); return;
-        case TValueType::vaString:
-        case TValueType::vaIdent: {
+        case TValueLayout::Fixed:
+            Skip(info->Size);
+            return;
+        case TValueLayout::Counted8: {
             uint8_t n;
             Read(&n, 1);
-            skip(n);
+            Skip(int64_t(n) * info->Size);
             return;
         }
-        case TValueType::vaBinary:
-        case TValueType::vaLString:
-        case TValueType::vaUTF8String: {
+        case TValueLayout::Counted32: {
             uint32_t n;
             Read(&n, 4);
-            skip(n);
+            Skip(int64_t(n) * info->Size);
             return;
         }
-        case TValueType::vaWString: {
-            uint32_t n;
-            Read(&n, 4);
-            skip(int64_t(n) * 2);
+        case TValueLayout::Values:
+            while (!EndOfList()) SkipValue(depth + 1);
+            ReadListEnd();
             return;
-        }
-        case TValueType::vaSet:
+        case TValueLayout::Names:
             while (!ReadStr().empty()) {
             }
             return;
-        case TValueType::vaCollection:
+        case TValueLayout::Items:
             while (!EndOfList()) {
                 TValueType v = NextValue();
-                if (v == TValueType::vaInt8 || v == TValueType::vaInt16 || v == TValueType::vaInt32) SkipValue();
+                if (v == TValueType::vaInt8 || v == TValueType::vaInt16 || v == TValueType::vaInt32)
+                    SkipValue(depth);
                 ReadListBegin();
                 while (!EndOfList()) {
                     ReadStr();
-                    SkipValue();
+                    SkipValue(depth + 1);
                 }
                 ReadListEnd();
             }
@@ -554,7 +591,7 @@ void TReader::ReadPrefix(uint8_t& flags, int64_t& childPos) {
     }
 }
 
-bool TReader::ReadPropValue(TPersistent&, TPropInfo& prop) {
+bool TReader::ReadPropValue(TPersistent& instance, TPropInfo& prop) {
     switch (prop.Kind) {
         case TPropKind::Integer: {
             int64_t v = ReadInteger();
@@ -600,6 +637,16 @@ bool TReader::ReadPropValue(TPersistent&, TPropInfo& prop) {
             }
             std::string name = ReadIdent();
             if (prop.SetRef) fixups_.push_back({prop.SetRef, name});
+            return true;
+        }
+        case TPropKind::Method: {
+            std::string name = ReadIdent();
+            const std::any* handler = handlers_ ? handlers_->Find(name) : nullptr;
+            if (!handler) throw EReadError(Format(msg::SHandlerNotRegistered, name.c_str()));
+            if (!prop.SetHandler || !prop.SetHandler(*handler))
+                throw EReadError(Format(msg::SHandlerDoesNotFit, name.c_str(), prop.Name.c_str()));
+            if (auto* comp = dynamic_cast<TComponent*>(&instance))
+                comp->SetHandlerName(prop.Name, name);
             return true;
         }
     }
@@ -709,6 +756,7 @@ void TReader::ReadComponentBody(TComponent& component) {
 }
 
 void TReader::ReadChildren(TComponent&) {
+    if (++childDepth_ > kMaxValueNesting) throw EFilerError(msg::SInvalidImage);
     while (!EndOfList()) {
         uint8_t flags;
         int64_t childPos;
@@ -727,6 +775,7 @@ void TReader::ReadChildren(TComponent&) {
         ReadComponentBody(*child);
     }
     ReadListEnd();
+    --childDepth_;
 }
 
 void TReader::ResolveFixups() {
@@ -750,6 +799,7 @@ void TReader::ResolveFixups() {
 void TReader::ReadRootComponent(TComponent& root, bool keepName) {
     root_ = &root;
     loaded_.clear();
+    childDepth_ = 0;
     try {
         ReadSignature();
         uint8_t flags;
@@ -763,6 +813,7 @@ void TReader::ReadRootComponent(TComponent& root, bool keepName) {
         loaded_.push_back(&root);
         ReadComponentBody(root);
         ResolveFixups();
+        if (beforeLoaded_) beforeLoaded_();
     } catch (...) {
         for (TComponent* c : loaded_) c->AbandonLoading();
         loaded_.clear();

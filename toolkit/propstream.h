@@ -40,6 +40,32 @@ enum class TValueType : uint8_t {
     vaUTF8String = 20,
 };
 
+// How a value's payload follows its tag byte.
+enum class TValueLayout : uint8_t {
+    None,       // no payload
+    Fixed,      // Size bytes
+    Counted8,   // 8-bit count, then count x Size bytes
+    Counted32,  // unsigned 32-bit count, then count x Size bytes
+    Values,     // values up to vaNull (a list)
+    Names,      // short strings up to an empty one (a set)
+    Items,      // collection items up to vaNull
+};
+
+// One row per tag the reader knows; skipping, checking and the text form
+// all work from this table.
+struct TValueTypeInfo {
+    TValueType Type;
+    const char* Name;
+    TValueLayout Layout;
+    uint8_t Size;  // Fixed: payload size; Counted*: bytes per counted unit
+};
+// The row for a tag byte, or null for a tag no reader knows.
+const TValueTypeInfo* FindValueType(uint8_t tag);
+
+// Lists, collections and child objects nested deeper than this are
+// rejected, so hostile data cannot exhaust the stack.
+inline constexpr int kMaxValueNesting = 256;
+
 // Filer flags carried by the optional 0xF0 prefix byte.
 enum : uint8_t { ffInherited = 1, ffChildPos = 2, ffInline = 4 };
 
@@ -61,6 +87,7 @@ public:
     void WriteString(const std::string& s);  // tag 6 below 256 bytes, else 12
     void WriteIdent(const std::string& s);
     void WriteStr(const std::string& s);  // short string, cut to 255
+    void WriteRaw(const void* p, size_t n) { WriteBytes(p, n); }
     void WriteListBegin() { WriteValue(TValueType::vaList); }
     void WriteListEnd() { WriteValue(TValueType::vaNull); }
     // Tag 10, 32-bit length, then what `write` puts into the stream it is given.
@@ -148,9 +175,17 @@ public:
                               std::function<void(TStream&)> writeData, bool hasData) override;
 
     TComponent* Root() const { return root_; }
+    // The handlers event properties bind to; without a table, or for a
+    // name the table lacks, an event fails with "Handler %s is not registered".
+    void SetHandlers(const THandlerTable* handlers) { handlers_ = handlers; }
+    // Runs after everything is read and references are resolved, before the
+    // loaded steps: a program's last word on what the data set.
+    void SetBeforeLoaded(std::function<void()> fn) { beforeLoaded_ = std::move(fn); }
     // Null or hooks that outlive the reading.
     void SetHooks(const TReadHooks* hooks) { hooks_ = hooks; }
     int64_t Position() const;
+    // Moves forward over n bytes, or "Stream read error" when fewer remain.
+    void Skip(int64_t n);
     int64_t Remaining() const { return size_ - Position(); }
     // Exactly n bytes or "Stream read error".
     void Read(void* p, int64_t n);
@@ -163,6 +198,7 @@ private:
     void ResolveFixups();
     bool ReadPropValue(TPersistent& instance, TPropInfo& prop);
     void SeekTo(int64_t pos);
+    void SkipValue(int depth);
 
     TStream& stream_;
     std::vector<uint8_t> buf_;
@@ -173,6 +209,9 @@ private:
     std::string propName_;   // the name DefineProperties is asked about
     bool canHandleExcepts_ = false;
     bool definedFound_ = false;
+    int childDepth_ = 0;
+    const THandlerTable* handlers_ = nullptr;
+    std::function<void()> beforeLoaded_;
     struct Fixup {
         std::function<void(TComponent*)> set;
         std::string name;

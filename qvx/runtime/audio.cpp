@@ -124,6 +124,7 @@ void TQVXAudio::GetProperties(tk::TPropList& props) {
             if (c && !lib) throw tk::EConvertError(tk::Format(tk::msg::SAssignError, c->ClassName(), "TQVXSoundLib"));
             SetSoundLibrary(lib);
         });
+    props.Event("OnInitialize", OnInitialize);
 }
 
 void TQVXAudio::Loaded() {

@@ -227,6 +227,11 @@ void TForm::GetProperties(tk::TPropList& props) {
         [this] { return static_cast<int64_t>(FFormStyle); },
         [this](int64_t v) { SetFormStyle(static_cast<TFormStyle>(v)); }, 0);
     props.Boolean("Visible", [this] { return FVisible; }, [this](bool v) { FVisible = v; }, false);
+    props.Event("OnActivate", OnActivate);
+    props.Event("OnDeactivate", OnDeactivate);
+    props.Event("OnMouseDown", OnMouseDown);
+    props.Event("OnMouseMove", OnMouseMove);
+    props.Event("OnMouseUp", OnMouseUp);
 }
 
 void TForm::GetChildren(const std::function<void(tk::TComponent*)>& proc, tk::TComponent*) {

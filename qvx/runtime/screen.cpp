@@ -210,6 +210,10 @@ void TQVXScreen::GetProperties(tk::TPropList& props) {
                   [this](int64_t v) { MouseImage = static_cast<int16_t>(v); }, winsys::crArrow);
     props.Integer("MouseButton", [this] { return MouseButton; },
                   [this](int64_t v) { MouseButton = static_cast<int32_t>(v); }, 0);
+    props.Event("OnCleanUp", OnCleanUp);
+    props.Event("OnFlip", OnFlip);
+    props.Event("OnInitialize", OnInitialize);
+    props.Event("OnPaint", OnPaint);
 }
 
 void TQVXScreen::Loaded() {

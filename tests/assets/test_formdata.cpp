@@ -7,6 +7,7 @@
 #include "qvx/assets/QVXMap.h"
 #include "qvx/assets/qvxslib.h"
 #include "testutil.h"
+#include "toolkit/formtext.h"
 #include "toolkit/propstream.h"
 
 using namespace assetbytes;
@@ -100,8 +101,9 @@ TEST(FormData, LibrariesRoundTripAsNestedBinaryProperties) {
     EXPECT_FALSE(sl2->HasFileName());
     EXPECT_EQ(MessageOf([&] { il2->Reload(); }), "LoadFromFile must be called first");
 
-    // Written again, the data is the same.
+    // Written again, the data is the same; so is it through the text form.
     EXPECT_EQ(tk::WriteComponentData(back), data);
+    EXPECT_EQ(tk::FormTextToData(tk::FormDataToText(data)), data);
     std::filesystem::remove_all(dir);
 }
 

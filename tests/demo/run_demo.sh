@@ -12,7 +12,7 @@ out=$(mktemp)
 dump=$(mktemp --suffix=.bmp)
 heard=$(mktemp --suffix=.raw)
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$heard xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
-  '$demo' $* --frames 400 --lose-every 25 --dump-frame 30 '$dump' >'$out' 2>/dev/null & pid=\$!
+  '$demo' $* --title 10 --frames 400 --lose-every 25 --dump-frame 30 '$dump' >'$out' 2>/dev/null & pid=\$!
   sleep 1.5
   win=\$(xdotool search --name 'QVX Demo' | head -n1)
   [ -n \"\$win\" ] && xdotool windowactivate --sync \$win 2>/dev/null; xdotool windowfocus \$win 2>/dev/null

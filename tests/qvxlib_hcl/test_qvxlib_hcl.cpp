@@ -101,6 +101,30 @@ TEST(QvxlibHcl, RoundtripIsByteExactAndExtractGivesTheOriginalBytes) {
     EXPECT_FALSE(std::filesystem::exists(Dir() + "/x.bmp"));
 }
 
+TEST(QvxlibHcl, FormTextAndBinaryRoundTripAnEditorFile) {
+    std::string hcl = Dir() + "/form.hcl";
+    auto made = tooltest::Run({"create", "hcl", hcl, Put("f.jpg", fixtures::Jpeg(8, 8)),
+                               Put("f.bmp", fixtures::Bmp24(3, 2))});
+    ASSERT_EQ(made.code, 0) << made.err;
+    std::string text = Dir() + "/form.txt", back = Dir() + "/back.hcl";
+    auto r = tooltest::Run({"form", "text", hcl, text});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = tooltest::Run({"form", "binary", text, back, "--resource", "QVX_HI_COLOR_LIB"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(tk::ReadFileBytes(back), tk::ReadFileBytes(hcl));
+    // Without OUT the text goes to standard output.
+    r = tooltest::Run({"form", "text", hcl});
+    EXPECT_EQ(r.out, tooltest::Slurp(text));
+    EXPECT_EQ(r.out.rfind("object QVXHiColorImagelib1: TQVXHiColorImagelib\n", 0), 0u);
+
+    std::string bad = Put("bad.txt", Bytes{'o', 'b', 'j', 'e', 'c', 't', ' ', 'A', ':', ' ', 'T',
+                                           '\n', ' ', ' ', 'X', '\n'});
+    r = tooltest::Run({"form", "binary", bad, Dir() + "/bad.bin"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.LastErrLine(), bad + ": Line 3, column 1: Unexpected end of text ('=' expected)");
+    EXPECT_FALSE(std::filesystem::exists(Dir() + "/bad.bin"));
+}
+
 TEST(QvxlibHcl, ExitStatusAndMessages) {
     std::string bad = Put("bad.hcl", Bytes{0xFF, 10, 0, 'A', 0, 0x30, 0x10, 4, 0, 0, 0, 'T', 'P', 'F', '1'});
     auto r = tooltest::Run({"info", bad});
@@ -118,7 +142,7 @@ TEST(QvxlibHcl, ExitStatusAndMessages) {
     EXPECT_EQ(r.code, 2);
     r = tooltest::Run({"frobnicate"});
     EXPECT_EQ(r.code, 2);
-    for (const char* cmd : {"info", "roundtrip", "extract", "create"}) {
+    for (const char* cmd : {"info", "roundtrip", "extract", "create", "form"}) {
         r = tooltest::Run({cmd, "--help"});
         EXPECT_EQ(r.code, 0) << cmd;
         EXPECT_NE(r.out.find("usage"), std::string::npos) << cmd;

@@ -29,7 +29,7 @@ TEST(TraceViewer, PrintsEachLineItReceives) {
         dup2(fds[1], 1);
         dup2(fds[1], 2);
         close(fds[0]);
-        execl(exe.c_str(), exe.c_str(), "--bare", static_cast<char*>(nullptr));
+        execl(exe.c_str(), exe.c_str(), "--print", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -23,6 +23,7 @@ const char* kMainHelp =
     "  create KIND OUT INPUT... [opts]    build a new library from files\n"
     "  verify FILE... [--json] [--kind K] load every library, decode every item\n"
     "  palette export|import ...          intro library palettes as .gpl/.pal/.act\n"
+    "  form text|binary IN [OUT]          form data as text, text as form data\n"
     "\n"
     "The kind is found from the file's content; maps need --kind map.\n"
     "Exit status: 0 success, 1 the library reported an error (its message is\n"
@@ -73,13 +74,15 @@ void CommandHelp(const std::string& cmd) {
             "any of the four formats (told apart by content), replaces the palette\n"
             "from entry 0 and marks the entries the file defines as used; it saves\n"
             "to OUT.CRL, or back to FILE.CRL when OUT.CRL is not given.\n");
+    } else if (cmd == "form") {
+        std::printf("%s", kFormUsage);
     }
 }
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
     static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height",
-                                  "palette", "format"};
+                                  "palette", "format", "resource"};
     for (auto* n : names)
         if (o == n) return true;
     return false;
@@ -160,7 +163,7 @@ int Run(const Args& a) {
     }
     if (a.Flag("help")) {
         if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
-            a.command != "verify" && a.command != "palette")
+            a.command != "verify" && a.command != "palette" && a.command != "form")
             throw UsageError{"unknown command \"" + a.command + "\""};
         CommandHelp(a.command);
         return kOk;
@@ -194,6 +197,7 @@ int Run(const Args& a) {
     }
     if (a.command == "verify") return VerifyCommand(a);
     if (a.command == "palette") return PaletteCommand(a);
+    if (a.command == "form") return FormCommand(a);
     throw UsageError{"unknown command \"" + a.command + "\""};
 }
 

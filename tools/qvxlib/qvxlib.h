@@ -115,4 +115,8 @@ private:
     std::unique_ptr<Tree> tree_;
 };
 
+// qvxlib form text|binary (form.cpp).
+int FormCommand(const Args& a);
+extern const char* kFormUsage;
+
 }  // namespace qvxlib

@@ -1,5 +1,7 @@
 // qvxtrace: shows a game's trace lines. Run it, then start the game; each
-// line the game sends is printed with the time it arrived. Stop with Ctrl+C.
+// line the game sends is printed with the time it arrived, or with --print
+// exactly as received (one line each, flushed at once, for scripts, CI and
+// the soak). Stop with Ctrl+C.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <csignal>
@@ -10,10 +12,13 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    bool bare = argc > 1 && std::strcmp(argv[1], "--bare") == 0;
+    // --bare is the older name of --print.
+    bool bare =
+        argc == 2 && (std::strcmp(argv[1], "--print") == 0 || std::strcmp(argv[1], "--bare") == 0);
     if (argc > 1 && !bare) {
-        std::printf("usage: qvxtrace [--bare]\n  Prints the lines games send to the trace window"
-                    " (--bare: without the time).\n");
+        std::printf(
+            "usage: qvxtrace [--print]\n  Prints the lines games send to the trace window"
+            " (--print: each line as received, without the time).\n");
         return 2;
     }
     winsys::CopyDataListener listener("TfrmQVXTrace", "QVX Trace", [bare](const winsys::CopyData& cd) -> int64_t {

@@ -1,7 +1,9 @@
-// Draws the demo's source pictures into a folder: seven shaded balls, a
-// ship and a sky swatch as 8-bit bitmaps (colour index 0 around each
-// sprite, the transparent colour), and a 24-bit backdrop painted only in
-// the swatch's colours, so that one shared 8-bit palette holds them all.
+// Makes the demo's sources in a folder: a palette swatch holding every
+// colour, seven shaded balls and a ship (sprites), four ground tiles, all
+// 8-bit bitmaps with colour index 0 the transparent colour; a 24-bit title
+// picture painted in the swatch's sky colours; and a 64 x 15 tile map (one
+// byte a tile: its index in the tile library).
+// Both 8-bit libraries start with the swatch, so they get one palette.
 #include <QColor>
 #include <QImage>
 #include <QPainter>
@@ -12,7 +14,25 @@
 
 namespace {
 
-constexpr int kBall = 24, kBalls = 7, kSky = 32;
+constexpr int kBall = 24, kBalls = 7, kSky = 32, kTile = 16, kTiles = 4, kMapW = 64, kMapH = 15;
+
+QRgb BallColour(int ball, int shade) {
+    return qRgb(80 + shade * 11, 40 + ball * 25, 200 - ball * 20);
+}
+const QRgb kShipColours[2] = {qRgb(255, 255, 0), qRgb(255, 128, 0)};
+// Four shades for each tile: sky, grass, earth, brick.
+QRgb TileColour(int tile, int shade) {
+    static const int base[kTiles][3] = {{40, 70, 160}, {40, 150, 40}, {120, 80, 40}, {150, 50, 40}};
+    return qRgb(base[tile][0] + shade * 12, base[tile][1] + shade * 12, base[tile][2] + shade * 12);
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0) ok = false;
+    if (!ok) std::fprintf(stderr, "make_art: cannot write %s\n", path.c_str());
+    return ok;
+}
 
 QRgb SkyColour(int i) {
     return qRgb(10 + i * 3, 20 + i * 4, 70 + i * 5);
@@ -66,11 +86,7 @@ bool Save(const QImage& img, const std::string& path) {
         row.resize(static_cast<size_t>(stride), '\0');
         b += row;
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f && std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    if (f && std::fclose(f) != 0) ok = false;
-    if (!ok) std::fprintf(stderr, "make_art: cannot write %s\n", path.c_str());
-    return ok;
+    return WriteFile(path, b);
 }
 
 QImage Indexed(int w, int h, const QVector<QRgb>& colours) {
@@ -90,7 +106,7 @@ int main(int argc, char** argv) {
     std::string dir = argv[1];
     for (int b = 0; b < kBalls; ++b) {
         QVector<QRgb> colours{qRgb(0, 0, 0)};
-        for (int s = 0; s < 16; ++s) colours << qRgb(80 + s * 11, 40 + b * 25, 200 - b * 20);
+        for (int s = 0; s < 16; ++s) colours << BallColour(b, s);
         QImage img = Indexed(kBall, kBall, colours);
         for (int y = 0; y < kBall; ++y)
             for (int x = 0; x < kBall; ++x) {
@@ -118,13 +134,46 @@ int main(int argc, char** argv) {
             }
         if (!Save(img, dir + "/ship.bmp")) return 1;
     }
-    QVector<QRgb> sky{qRgb(0, 0, 0)};
-    for (int i = 0; i < kSky; ++i) sky << SkyColour(i);
-    QImage swatch = Indexed(kSky, 1, sky);
-    for (int i = 0; i < kSky; ++i) swatch.setPixel(i, 0, static_cast<uint>(1 + i));
-    if (!Save(swatch, dir + "/sky.bmp")) return 1;
+    // The swatch: every colour of the sprites, tiles and title, in order.
+    QVector<QRgb> all{qRgb(0, 0, 0)};
+    for (int b = 0; b < kBalls; ++b)
+        for (int s = 0; s < 16; ++s) all << BallColour(b, s);
+    all << kShipColours[0] << kShipColours[1];
+    for (int t = 0; t < kTiles; ++t)
+        for (int s = 0; s < 4; ++s) all << TileColour(t, s);
+    for (int i = 0; i < kSky; ++i) all << SkyColour(i);
+    QImage swatch = Indexed(all.size() - 1, 1, all);
+    for (int i = 1; i < all.size(); ++i) swatch.setPixel(i - 1, 0, static_cast<uint>(i));
+    if (!Save(swatch, dir + "/swatch.bmp")) return 1;
 
-    // Backdrop: bands of the sky colours with a pattern of hills.
+    for (int t = 0; t < kTiles; ++t) {
+        QVector<QRgb> colours{qRgb(0, 0, 0)};
+        for (int s = 0; s < 4; ++s) colours << TileColour(t, s);
+        QImage img = Indexed(kTile, kTile, colours);
+        for (int y = 0; y < kTile; ++y)
+            for (int x = 0; x < kTile; ++x) {
+                int shade =
+                    t == 3 ? ((y % 8 == 0 || (x + (y / 8) * 8) % 16 == 0) ? 0 : 2)  // brick joints
+                    : (x * 7 + y * 13 + t * 5) % 11 < 3 ? 3
+                                                        : (y < 2 ? 2 : 1);
+                img.setPixel(x, y, static_cast<uint>(1 + shade));
+            }
+        if (!Save(img, dir + "/tile" + std::to_string(t) + ".bmp")) return 1;
+    }
+
+    // The map: sky, rolling grass over earth, brick towers here and there.
+    // Tile n of the map is tile library entry n + 1 (entry 0 is the swatch).
+    std::string map;
+    for (int y = 0; y < kMapH; ++y)
+        for (int x = 0; x < kMapW; ++x) {
+            int ground = 11 + static_cast<int>(std::lround(1.5 * std::sin(x / 5.0)));
+            bool tower = x % 16 == 9 && y >= ground - 4;
+            int tile = tower ? 3 : y < ground ? 0 : y == ground ? 1 : 2;
+            map.push_back(static_cast<char>(1 + tile));
+        }
+    if (!WriteFile(dir + "/level1.bin", map)) return 1;
+
+    // Title: bands of the sky colours, hills and a sun.
     QImage back(320, 240, QImage::Format_RGB888);
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
@@ -133,5 +182,10 @@ int main(int argc, char** argv) {
             if (y > hill) band = kSky - 1 - (y - static_cast<int>(hill)) / 6 % 8;
             back.setPixel(x, y, SkyColour(std::clamp(band, 0, kSky - 1)));
         }
-    return Save(back, dir + "/backdrop.bmp") ? 0 : 1;
+    QPainter p(&back);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(SkyColour(kSky - 1)));
+    p.drawEllipse(QPoint(160, 80), 40, 40);  // the sun
+    p.end();
+    return Save(back, dir + "/title.bmp") ? 0 : 1;
 }

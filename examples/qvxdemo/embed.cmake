@@ -1,0 +1,23 @@
+# cmake -DIN=form -DOUT=text -DDIR=folder -P embed.cmake
+# Replaces @HEX:name@ with the bytes of DIR/name in hex, and @TEXT:name:Obj@
+# with the text of DIR/name (an object block) renamed to Obj.
+cmake_minimum_required(VERSION 3.25)
+file(READ ${IN} form)
+string(REGEX MATCHALL "@(HEX|TEXT):[^@]+@" refs "${form}")
+list(REMOVE_DUPLICATES refs)
+foreach(ref IN LISTS refs)
+  string(REGEX REPLACE "^@(HEX|TEXT):([^@:]+):?([^@]*)@$" "\\1;\\2;\\3" parts "${ref}")
+  list(GET parts 0 kind)
+  list(GET parts 1 name)
+  list(GET parts 2 object)
+  if(kind STREQUAL "HEX")
+    file(READ ${DIR}/${name} content HEX)
+  else()
+    file(READ ${DIR}/${name} content)
+    if(object)
+      string(REGEX REPLACE "^object [A-Za-z0-9_]+:" "object ${object}:" content "${content}")
+    endif()
+  endif()
+  string(REPLACE "${ref}" "${content}" form "${form}")
+endforeach()
+file(WRITE ${OUT} "${form}")
