@@ -466,11 +466,12 @@ void Game::Flip() {
     ++frame_;
     if (opt_.loseEvery && frame_ % opt_.loseEvery == 0) ddraw::LoseAllSurfaces();
     if (opt_.soak) InjectFaults();
-    // A rebuild of lost sound buffers that failed leaves the audio without
-    // buffers: try again now and then (a failure reaches the exception event).
-    if (audio_->DirectSound() && audio_->BufferCount() == 0 && audio_->SoundLibrary() &&
-        audio_->SoundLibrary()->Count() > 0 && frame_ % 30 == 0)
-        audio_->CreateBuffers();
+    // A rebuild of lost sound buffers that failed part way leaves the audio
+    // short of buffers: try again now and then (a failure reaches the
+    // exception event).
+    if (audio_->DirectSound() && audio_->SoundLibrary() &&
+        audio_->BufferCount() < audio_->SoundLibrary()->Count() && frame_ % 30 == 0)
+        audio_->RebuildBuffers();
     ReadInput();
     if (phase_ == Phase::Title && (pressed_ || frame_ > opt_.titleFrames)) {
         phase_ = Phase::Play;

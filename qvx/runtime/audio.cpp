@@ -198,6 +198,8 @@ void TQVXAudio::CreateBuffers() {
     if (!FSoundLibrary || FSoundLibrary->Count() == 0) return;
     TQVXSounds* sounds = FSoundLibrary->Sounds();
     const int count = sounds->Count();
+    // A new table: buffers of an earlier call are replaced, never doubled.
+    FreeBuffers();
     try {
         FBuffers.reserve(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
@@ -222,6 +224,7 @@ void TQVXAudio::CreateBuffers() {
 void TQVXAudio::FreeBuffers() { FBuffers.clear(); }
 
 void TQVXAudio::RebuildBuffers() {
+    ++FRebuilds;
     FreeBuffers();
     if (FSoundLibrary && FSoundLibrary->HasFileName()) FSoundLibrary->Reload();
     CreateBuffers();
@@ -235,8 +238,11 @@ TQVXSoundBuffer* TQVXAudio::Buffers(int index) const {
 }
 
 void TQVXAudio::Play(int index, bool looping) {
+    const unsigned rebuilds = FRebuilds;
     if (Buffers(index)->Play(looping)) return;
-    // The buffers were lost and have been rebuilt: play from the new one.
+    // The buffer was lost. Its OnBufferLost rebuilds the buffers; one left by
+    // a build that failed part way has no handler yet, so rebuild here.
+    if (FRebuilds == rebuilds) RebuildBuffers();
     if (!Buffers(index)->Play(looping)) throw tk::Exception(msg::SPlayFailed);
 }
 

@@ -119,6 +119,7 @@ private:
 
     ComPtr<IDirectSound> FDirectSound;
     std::vector<std::unique_ptr<TQVXSoundBuffer>> FBuffers;
+    unsigned FRebuilds = 0;  // counts RebuildBuffers, so Play can tell a rebuild happened
     ComPtr<IDirectSoundBuffer> FPrimary;
     TQVXSoundLib* FSoundLibrary = nullptr;
     // A form without a window yet, whose first activation starts audio.

@@ -121,6 +121,18 @@ TEST_F(Audio, FileLibraryIsDroppedAndReadAgainWhenBuffersAreLost) {
     EXPECT_EQ(Heard(), std::make_pair(2000, 2000));
 }
 
+TEST_F(Audio, BuildStoppedPartWayStillRecoversFromALostBuffer) {
+    Fill(SdlBytes({{0, 0}, {0, 0}}));
+    audio->StartAudio();
+    hs::FailCall("IDirectSoundBuffer::SetPan", 1, DSERR_GENERIC);
+    EXPECT_THROW(audio->CreateBuffers(), tk::Exception);  // "SetPan Failed" on the first buffer
+    ASSERT_EQ(audio->BufferCount(), 1);                   // as far as it got, no lost-buffer handler yet
+    hs::CurrentOutput()->LoseBuffers();
+    audio->Play(0);  // rebuilt whole, then played
+    EXPECT_EQ(audio->BufferCount(), 2);
+    EXPECT_EQ(Heard(), std::make_pair(1000, 1000));
+}
+
 TEST_F(Audio, ScreenRestartsAudioOnEveryActivationFromTheFileFreeingTheFirstBuffers) {
     auto* game = app.CreateForm<TForm>();
     auto* screen = new TQVXScreen(game);
