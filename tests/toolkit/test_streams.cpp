@@ -49,7 +49,12 @@ TEST(Streams, FileOpenAndCreateMessagesNameTheFile) {
 }
 
 TEST(Streams, SafeFileStreamReplacesOnlyOnCommit) {
-    std::string target = TempDir() + "/lib.bin";
+    // A folder of its own, emptied first: a stale one of an earlier process
+    // with the same id must not count.
+    const std::filesystem::path dir = std::filesystem::path(TempDir()) / "safe";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string target = (dir / "lib.bin").string();
     WriteFileBytes(target, "old", 3);
     {
         TSafeFileStream s(target);
