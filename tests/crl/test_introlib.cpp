@@ -38,6 +38,7 @@ class IntroLib : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() / ("introlib_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);  // a stale folder of a reused process id
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

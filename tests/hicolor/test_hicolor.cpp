@@ -18,6 +18,7 @@ namespace {
 std::string Dir() {
     static std::string d = [] {
         auto p = std::filesystem::temp_directory_path() / ("hicolor_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(p);  // a stale folder of a reused process id
         std::filesystem::create_directories(p);
         return p.string();
     }();
