@@ -4,33 +4,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
-#include <QRandomGenerator>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "benchjpeg.h"
 #include "benchutil.h"
 #include "qvx/hicolor/QVX.h"
 #include "toolkit/streams.h"
 
 namespace {
-
-std::vector<uint8_t> NoisyJpeg(int targetBytes) {
-    QImage img(420, 420, QImage::Format_RGB32);
-    QRandomGenerator rng(7);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate());
-    for (int q = 95; q > 10; q -= 5) {
-        QByteArray out;
-        QBuffer buf(&out);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "JPG", q);
-        if (out.size() <= targetBytes) return std::vector<uint8_t>(out.begin(), out.end());
-    }
-    return {};
-}
 
 // Peak RSS (KiB) of this program run again with `mode` and `file`.
 long PeakOfFreshProcess(const char* mode, const std::string& file) {
@@ -61,7 +44,7 @@ int main(int argc, char** argv) {
     // The file is made in a child so that this process stays small for
     // the memory measurement.
     auto makeLib = [&](qvx::TQVXHiColorImagelib& lib) {
-        auto jpeg = NoisyJpeg(100 * 1024);
+        auto jpeg = bench::NoisyJpeg(420, 100 * 1024);
         lib.SetName("QVXHiColorImagelib1");
         for (int i = 0; i < images; ++i) {
             auto jp = std::make_unique<tk::TJPEGImage>();

@@ -14,22 +14,9 @@
 #include "platform/com/backend.h"
 #include "platform/dsound/dsound.h"
 #include "platform/dsound/headless/output.h"
-#include "platform/winsys/window.h"
+#include "platform/winsys/headless/headless.h"
 
 namespace {
-
-class BenchWindow : public winsys::Window {
-public:
-    std::string ClassName() const override { return "TBench"; }
-    std::string Caption() const override { return "bench"; }
-    int ClientWidth() const override { return 1; }
-    int ClientHeight() const override { return 1; }
-    void SetClientSize(int, int) override {}
-    bool IsActive() const override { return true; }
-    bool IsMinimized() const override { return false; }
-    void Present(const QImage&, const tk::TRect&) override {}
-    tk::TPoint ClientToScreen(tk::TPoint p) const override { return p; }
-};
 
 constexpr int kVoices = 32;
 constexpr int kSeconds = 20;
@@ -68,7 +55,7 @@ std::vector<uint8_t> Tone(const WAVEFORMATEX& f, double hz) {
 
 int main() {
     platform::SelectBackend(platform::Backend::Headless);
-    BenchWindow window;
+    winsys::headless::HeadlessWindow window("TBench", "bench", 1, 1);
     ComPtr<IDirectSound> ds;
     if (DirectSoundCreate(nullptr, ds.Put(), nullptr) != DS_OK) return 1;
     ds->SetCooperativeLevel(&window, DSSCL_PRIORITY);

@@ -11,8 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <QRandomGenerator>
 #include <chrono>
 #include <cstdio>
@@ -24,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "benchjpeg.h"
 #include "benchutil.h"
 
 namespace {
@@ -104,21 +103,6 @@ Pair Alternate(int runs, const std::vector<std::string>& command, const std::fun
     return p;
 }
 
-std::vector<uint8_t> NoisyJpeg(int targetBytes) {
-    QImage img(480, 480, QImage::Format_RGB32);
-    QRandomGenerator rng(7);
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) img.setPixel(x, y, rng.generate());
-    for (int q = 95; q > 10; q -= 5) {
-        QByteArray out;
-        QBuffer buf(&out);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "JPG", q);
-        if (out.size() <= targetBytes) return std::vector<uint8_t>(out.begin(), out.end());
-    }
-    return {};
-}
-
 // An 8-bit bottom-up BMP of side x side pixels using all 256 colours.
 void WriteBitmap(const std::string& path, int side) {
     const uint32_t stride = (static_cast<uint32_t>(side) + 3) & ~3u;
@@ -159,7 +143,7 @@ int main(int argc, char** argv) {
     // Inputs: a library of `images` JPEGs of about 143 KB, built by the tool
     // itself, and one 8-bit bitmap.
     {
-        const auto jpeg = NoisyJpeg(143 * 1024);
+        const auto jpeg = bench::NoisyJpeg(480, 143 * 1024);
         std::ofstream(jpg, std::ios::binary)
             .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
         std::vector<std::string> create = {tool, "create", "hcl", hcl};

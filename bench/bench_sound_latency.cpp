@@ -26,24 +26,11 @@
 #include "platform/com/backend.h"
 #include "platform/dsound/dsound.h"
 #include "platform/dsound/headless/output.h"
-#include "platform/winsys/window.h"
+#include "platform/winsys/headless/headless.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class BenchWindow : public winsys::Window {
-public:
-    std::string ClassName() const override { return "TBench"; }
-    std::string Caption() const override { return "bench"; }
-    int ClientWidth() const override { return 1; }
-    int ClientHeight() const override { return 1; }
-    void SetClientSize(int, int) override {}
-    bool IsActive() const override { return true; }
-    bool IsMinimized() const override { return false; }
-    void Present(const QImage&, const tk::TRect&) override {}
-    tk::TPoint ClientToScreen(tk::TPoint p) const override { return p; }
-};
 
 constexpr int kRate = 44100;
 constexpr int kPeriodFrames = 512;  // what the SDL sink asks its device for
@@ -189,7 +176,7 @@ int main() {
     setenv("SDL_DISKAUDIOFILE", reader.path.c_str(), 1);
     std::thread thread([&] { reader.Run(); });
 
-    BenchWindow window;
+    winsys::headless::HeadlessWindow window("TBench", "bench", 1, 1);
     Latencies capture = CaptureSinkLatencies(&window);
     Latencies disk;
     platform::SelectBackend(platform::Backend::Real);
