@@ -1,5 +1,7 @@
 #include "recentfiles.h"
 
+#include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <memory>
@@ -48,6 +50,26 @@ void TRecentFiles::Remove(const QString& fileName) {
     files.removeAll(fileName);
     files.removeAll(Absolute(fileName));
     Store(files);
+}
+
+QList<QAction*> TRecentFiles::MakeActions(QObject* parent,
+                                          const std::function<void(const QString&)>& open) const {
+    QList<QAction*> actions;
+    const QStringList files = Files();
+    if (files.isEmpty()) return actions;
+    auto* separator = new QAction(parent);
+    separator->setSeparator(true);
+    actions << separator;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString file = files[i];
+        QString shown = QDir::toNativeSeparators(file);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), parent);
+        action->setData(file);
+        QObject::connect(action, &QAction::triggered, parent, [open, file] { open(file); });
+        actions << action;
+    }
+    return actions;
 }
 
 void TRecentFiles::Store(const QStringList& files) const {

@@ -385,27 +385,12 @@ void TForm1::Remember(const std::string& fileName) {
 
 void TForm1::RebuildRecentMenu() {
     // Entries may be rebuilt from inside one of their own handlers.
-    for (QAction* action : recentActions_) {
+    for (QAction* action : recentMenu_) {
         File1->removeAction(action);
         action->deleteLater();
     }
-    recentActions_.clear();
-    if (recentSeparator_) {
-        File1->removeAction(recentSeparator_);
-        recentSeparator_->deleteLater();
-        recentSeparator_ = nullptr;
-    }
-    const QStringList files = recent_.Files();
-    if (files.isEmpty()) return;
-    recentSeparator_ = File1->addSeparator();
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const QString file = files[i];
-        QString shown = QDir::toNativeSeparators(file);
-        shown.replace('&', "&&");
-        QAction* action = File1->addAction(QString("&%1 %2").arg(i + 1).arg(shown));
-        connect(action, &QAction::triggered, this, [this, file] { Guard([&] { OpenRecentFile(file); }); });
-        recentActions_ << action;
-    }
+    recentMenu_ = recent_.MakeActions(this, [this](const QString& file) { Guard([&] { OpenRecentFile(file); }); });
+    File1->addActions(recentMenu_);
 }
 
 void TForm1::OpenRecentFile(const QString& fileName) {

@@ -82,7 +82,7 @@ public:
     // The recent library files as the File menu lists them, newest first.
     QStringList RecentFiles() const;
     void OpenRecentFile(const QString& fileName);
-    QList<QAction*> RecentActions() const { return recentActions_; }
+    QList<QAction*> RecentActions() const { return recentMenu_.mid(1); }
 
 public slots:
     void FormCreate();
@@ -125,6 +125,5 @@ private:
     std::unique_ptr<tk::TComponent> components_;  // owns QVXHiColorImagelib1
     bool placed_ = false;
     tk::TRecentFiles recent_{QStringLiteral("hueshelf")};
-    QAction* recentSeparator_ = nullptr;
-    QList<QAction*> recentActions_;
+    QList<QAction*> recentMenu_;  // the separator, then one entry a file
 };

@@ -508,28 +508,12 @@ void TfrmMain::Remember(const std::string& fileName) {
 
 void TfrmMain::RebuildRecentMenu() {
     // Entries may be rebuilt from inside one of their own handlers.
-    for (QAction* a : recentActions_) {
+    for (QAction* a : recentMenu_) {
         File1->removeAction(a);
         a->deleteLater();
     }
-    recentActions_.clear();
-    if (recentSeparator_) {
-        File1->removeAction(recentSeparator_);
-        recentSeparator_->deleteLater();
-        recentSeparator_ = nullptr;
-    }
-    const QStringList files = recent_.Files();
-    if (files.isEmpty()) return;
-    recentSeparator_ = File1->addSeparator();
-    for (qsizetype i = 0; i < files.size(); ++i) {
-        const QString file = files[i];
-        QString shown = QDir::toNativeSeparators(file);
-        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* a = File1->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
-        a->setData(file);
-        connect(a, &QAction::triggered, this, Guarded([this, file] { OpenRecentFile(file); }));
-        recentActions_ << a;
-    }
+    recentMenu_ = recent_.MakeActions(this, [this](const QString& file) { RunGuarded([&] { OpenRecentFile(file); }); });
+    File1->addActions(recentMenu_);
 }
 
 void TfrmMain::OpenRecentFile(const QString& fileName) {

@@ -146,7 +146,7 @@ public:
     // The recent library files as the File menu lists them, newest first.
     QStringList RecentFiles() const;
     void OpenRecentFile(const QString& fileName);
-    QList<QAction*> RecentActions() const { return recentActions_; }
+    QList<QAction*> RecentActions() const { return recentMenu_.mid(1); }
 
     // ---- Internal operations ----
     void ResetLibrary();
@@ -200,8 +200,7 @@ private:
     tk::TBitmap display_;
     bool placed_ = false;
     tk::TRecentFiles recent_{QStringLiteral("slideshelf")};
-    QAction* recentSeparator_ = nullptr;
-    QList<QAction*> recentActions_;
+    QList<QAction*> recentMenu_;  // the separator, then one entry a file
 };
 
 }  // namespace slideshelf
