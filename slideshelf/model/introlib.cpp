@@ -118,6 +118,20 @@ public:
     std::vector<uint8_t> bytes;
 };
 
+// A slide of the source's size with the given name and properties, its
+// pixels still to be filled.
+std::unique_ptr<TIntroSlide> NewSlide(const std::string& name, const bmputil::TPixelSource& src,
+                                      const TSlideProps& props) {
+    auto slide = std::make_unique<TIntroSlide>();
+    slide->Transition = props.Transition;
+    slide->Speed = props.Speed;
+    slide->Hold = props.Hold;
+    slide->Width = src.width;
+    slide->Height = src.height;
+    slide->SetName(name);
+    return slide;
+}
+
 }  // namespace
 
 // ---- Slides and names ---------------------------------------------------------
@@ -309,13 +323,7 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
                              std::optional<uint8_t> transparent,
                              const std::function<void(int row)>& rowDone) {
     const bmputil::TPixelSource src = bmputil::SourceOf(info, pixels);
-    auto slide = std::make_unique<TIntroSlide>();
-    slide->Transition = props.Transition;
-    slide->Speed = props.Speed;
-    slide->Hold = props.Hold;
-    slide->Width = src.width;
-    slide->Height = src.height;
-    slide->SetName(name);
+    auto slide = NewSlide(name, src, props);
     const int64_t stride = bmputil::BytesPerLine(src.width);
     slide->Pixels.assign(static_cast<size_t>(stride * src.height), 0);
     bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride),
@@ -340,13 +348,7 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     bmputil::TPixelSource rows = src;
     rows.rows = pixels.data();
     rows.stride = static_cast<ptrdiff_t>(stride);
-    auto slide = std::make_unique<TIntroSlide>();
-    slide->Transition = props.Transition;
-    slide->Speed = props.Speed;
-    slide->Hold = props.Hold;
-    slide->Width = src.width;
-    slide->Height = src.height;
-    slide->SetName(name);
+    auto slide = NewSlide(name, src, props);
     bmputil::MatchPixels(header_.Palette, rows, pixels.data(), static_cast<ptrdiff_t>(stride), transparent, rowDone);
     slide->Pixels = std::move(pixels);
     slides_.push_back(std::move(slide));
