@@ -16,23 +16,11 @@
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/screen.h"
+#include "surface_pixel.h"
 
 namespace screentest {
 
 using namespace qvx;
-
-inline uint32_t SurfacePixel(IDirectDrawSurface4* s, int x, int y) {
-    DDSURFACEDESC2 d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
-    int bytes = static_cast<int>(d.ddpfPixelFormat.dwRGBBitCount) / 8;
-    uint32_t v = 0;
-    std::memcpy(&v, static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bytes,
-                static_cast<size_t>(bytes));
-    s->Unlock(nullptr);
-    return v;
-}
 
 // An .IML file of `sizes` images (pixel (x, y) = 1 + x + 7y) in a fresh folder.
 inline std::string WriteIml(const std::string& tag, const std::vector<std::pair<int, int>>& sizes) {

@@ -6,6 +6,7 @@
 #include "platform/ddraw/headless/headless.h"
 #include "platform/winsys/headless/headless.h"
 #include "qvx/runtime/surface.h"
+#include "surface_pixel.h"
 
 using namespace qvx;
 namespace hl = ddraw::headless;
@@ -28,18 +29,6 @@ DDSURFACEDESC2 DescOf(IDirectDrawSurface4* s) {
     d.dwSize = sizeof d;
     s->GetSurfaceDesc(&d);
     return d;
-}
-
-uint32_t Pixel(IDirectDrawSurface4* s, int x, int y) {
-    DDSURFACEDESC2 d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
-    int bytes = static_cast<int>(d.ddpfPixelFormat.dwRGBBitCount) / 8;
-    uint32_t v = 0;
-    std::memcpy(&v, static_cast<uint8_t*>(d.lpSurface) + y * d.lPitch + x * bytes, static_cast<size_t>(bytes));
-    s->Unlock(nullptr);
-    return v;
 }
 
 std::string MessageOf(const std::function<void()>& fn) {
@@ -162,9 +151,9 @@ TEST_F(Surfaces, FullScreenChainAndItsBackBuffer) {
         back.Erase(7);
     }
     // The back buffer's platform surface lives on with the chain.
-    EXPECT_EQ(Pixel(platformBack.Get(), 3, 3), 7u);
+    EXPECT_EQ(SurfacePixel(platformBack.Get(), 3, 3), 7u);
     EXPECT_EQ(front->GetSurface()->Flip(nullptr, DDFLIP_WAIT), DD_OK);
-    EXPECT_EQ(Pixel(front->Surface.Get(), 3, 3), 7u);
+    EXPECT_EQ(SurfacePixel(front->Surface.Get(), 3, 3), 7u);
     platformBack.Reset();
     front.reset();
 }
@@ -184,7 +173,7 @@ TEST_F(Surfaces, EraseFillsAndHandsLostSurfacesToTheHandler) {
     Normal();
     TQVXSurface s(dd.Get(), 8, 8, 32);
     s.Erase(0x2A);
-    EXPECT_EQ(Pixel(s.Surface.Get(), 7, 7), 0x2Au);
+    EXPECT_EQ(SurfacePixel(s.Surface.Get(), 7, 7), 0x2Au);
     hl::LoseSurfaces();
     EXPECT_EQ(MessageOf([&] { s.Erase(1); }), "Erase (Blt) Failed");
     int calls = 0;
@@ -229,13 +218,13 @@ TEST_F(Surfaces, CanvasBorrowsAndReturnsTheDeviceContext) {
     s.Canvas->ReleaseHandle();
     EXPECT_EQ(s.Canvas->DC(), nullptr);
     // Surfaces take the display's format (here the 32-bit desktop's).
-    EXPECT_EQ(Pixel(s.Surface.Get(), 1, 1), 0x0000FFu);
+    EXPECT_EQ(SurfacePixel(s.Surface.Get(), 1, 1), 0x0000FFu);
     // A picture drawn through the canvas reaches the surface in its format.
     QImage pic(2, 2, QImage::Format_RGB32);
     pic.fill(qRgb(255, 0, 0));
     s.Canvas->DrawImage(tk::Bounds(10, 10, 2, 2), pic);
     s.Canvas->ReleaseHandle();
-    EXPECT_EQ(Pixel(s.Surface.Get(), 11, 11), 0xFF0000u);
+    EXPECT_EQ(SurfacePixel(s.Surface.Get(), 11, 11), 0xFF0000u);
     // A lost surface lends no context: drawing is refused, not a crash.
     hl::LoseSurfaces();
     EXPECT_EQ(MessageOf([&] { s.Canvas->FillRect(tk::Rect(0, 0, 1, 1)); }), "Canvas does not allow drawing");
