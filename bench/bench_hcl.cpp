@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         lib.SetName("QVXHiColorImagelib1");
         for (int i = 0; i < images; ++i) {
             auto jp = std::make_unique<tk::TJPEGImage>();
-            jp->SetBytes(jpeg);
+            jp->SetBytes(tk::TBytes(jpeg));
             auto* item = lib.Images()->Add();
             item->Image().SetGraphic(std::move(jp));
             item->SetName("Image" + std::to_string(i + 1));

@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tk::TJPEGImage j;
     try {
-        j.SetBytes(std::vector<uint8_t>(data, data + size));
+        j.SetBytes(tk::TBytes(data, size));
         // Keep each run quick: decode only modest pictures.
         if (int64_t(j.Width()) * j.Height() <= (1 << 22)) j.Decoded();
     } catch (const tk::Exception&) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
 #include "graphics.h"
 
 namespace tk {
@@ -83,8 +84,8 @@ public:
     std::unique_ptr<TGraphic> Clone() const override;
     void Assign(const TPersistent& source) override;
 
-    const std::vector<uint8_t>& Bytes() const;
-    void SetBytes(std::vector<uint8_t> bytes);  // reads the header
+    const TBytes& Bytes() const;
+    void SetBytes(TBytes bytes);  // reads the header
     // Decoded pixels (decoding now if not yet done).
     const QImage& Decoded() const;
     bool IsDecoded() const;
@@ -110,7 +111,7 @@ public:
     void WriteData(TStream& stream) const override;
     std::unique_ptr<TGraphic> Clone() const override;
     void Assign(const TPersistent& source) override;
-    const std::vector<uint8_t>& Bytes() const;
+    const TBytes& Bytes() const;
 
 private:
     struct Impl;
@@ -135,7 +136,7 @@ public:
     std::unique_ptr<TGraphic> Clone() const override;
     void Assign(const TPersistent& source) override;
     bool Enhanced() const;
-    const std::vector<uint8_t>& Bytes() const;
+    const TBytes& Bytes() const;
 
 private:
     struct Impl;

@@ -146,7 +146,7 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& r) const {
 }
 
 void TBitmap::LoadFromStream(TStream& stream) {
-    const std::vector<uint8_t> bytes = ReadBlock(stream, stream.Remaining());
+    const TBytes bytes = ReadBlock(stream, stream.Remaining());
     bmp::Decoded dec = bmp::DecodeFile(bytes.data(), bytes.size());
     d->Set(std::move(dec.image), dec.bitsPerPixel);
     d->bpp = dec.bitsPerPixel;
@@ -168,7 +168,7 @@ void TBitmap::ReadData(TStream& stream, int64_t size) {
         d->Set(QImage(), 0);
         return;
     }
-    const std::vector<uint8_t> bytes = ReadBlock(stream, n);
+    const TBytes bytes = ReadBlock(stream, n);
     bmp::Decoded dec = bmp::DecodeFile(bytes.data(), bytes.size());
     d->Set(std::move(dec.image), dec.bitsPerPixel);
     d->bpp = dec.bitsPerPixel;

@@ -4,6 +4,7 @@
 #include <QImageReader>
 
 #include "picture.h"
+#include "streamblock.h"
 #include "streams.h"
 
 namespace tk {
@@ -21,7 +22,7 @@ struct TIcon::Impl {
     Impl() = default;
     // Checks the icon directory: a reserved 0, type 1, at least one entry,
     // and every entry's image inside the data.
-    explicit Impl(std::vector<uint8_t> b) : bytes(std::move(b)) {
+    explicit Impl(TBytes b) : bytes(std::move(b)) {
         if (bytes.empty()) return;
         const size_t n = bytes.size();
         const uint8_t* p = bytes.data();
@@ -37,7 +38,7 @@ struct TIcon::Impl {
         height = p[7] ? p[7] : 256;
     }
 
-    std::vector<uint8_t> bytes;
+    TBytes bytes;
     int width = 0;
     int height = 0;
     mutable QImage decoded;
@@ -73,9 +74,7 @@ void TIcon::Draw(TCanvas& canvas, const TRect& r) const {
 }
 
 void TIcon::LoadFromStream(TStream& stream) {
-    const int64_t n = stream.Remaining();
-    std::vector<uint8_t> bytes(static_cast<size_t>(n));
-    stream.ReadBuffer(bytes.data(), n);
+    TBytes bytes = ReadBlock(stream, stream.Remaining());
     if (bytes.empty()) throw EInvalidGraphic(msg::SInvalidIcon);
     d = std::make_shared<Impl>(std::move(bytes));
 }
@@ -86,9 +85,7 @@ void TIcon::SaveToStream(TStream& stream) const {
 
 void TIcon::ReadData(TStream& stream, int64_t size) {
     if (size < 0 || size > stream.Remaining()) throw EReadError(msg::SReadError);
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    stream.ReadBuffer(bytes.data(), size);
-    d = std::make_shared<Impl>(std::move(bytes));
+    d = std::make_shared<Impl>(ReadBlock(stream, size));
 }
 
 void TIcon::WriteData(TStream& stream) const { SaveToStream(stream); }
@@ -113,6 +110,6 @@ void TIcon::Assign(const TPersistent& source) {
     TGraphic::Assign(source);
 }
 
-const std::vector<uint8_t>& TIcon::Bytes() const { return d->bytes; }
+const TBytes& TIcon::Bytes() const { return d->bytes; }
 
 }  // namespace tk

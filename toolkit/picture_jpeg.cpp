@@ -12,7 +12,7 @@ struct TJPEGImage::Impl {
     Impl() = default;
     // Holds `bytes` with the header read; raises EJPEG when libjpeg cannot
     // read it.
-    explicit Impl(std::vector<uint8_t> b) : bytes(std::move(b)) {
+    explicit Impl(TBytes b) : bytes(std::move(b)) {
         if (bytes.empty()) return;
         jpeg::HeaderInfo info;
         if (int rc = jpeg::ReadHeader(bytes.data(), bytes.size(), info)) throw EJPEG(Format(msg::SJPEGError, rc));
@@ -20,7 +20,7 @@ struct TJPEGImage::Impl {
         height = info.height;
     }
 
-    std::vector<uint8_t> bytes;
+    TBytes bytes;
     int width = 0;
     int height = 0;
     mutable QImage decoded;
@@ -86,9 +86,9 @@ void TJPEGImage::Assign(const TPersistent& source) {
     TGraphic::Assign(source);
 }
 
-const std::vector<uint8_t>& TJPEGImage::Bytes() const { return d->bytes; }
+const TBytes& TJPEGImage::Bytes() const { return d->bytes; }
 
-void TJPEGImage::SetBytes(std::vector<uint8_t> bytes) {
+void TJPEGImage::SetBytes(TBytes bytes) {
     if (bytes.size() > UINT32_MAX) throw EOutOfMemory(msg::SOutOfMemory);
     d = std::make_shared<Impl>(std::move(bytes));
 }

@@ -2,20 +2,21 @@
 // exactly; played through our own renderer when drawn.
 #include "metafilecodec.h"
 #include "picture.h"
+#include "streamblock.h"
 #include "streams.h"
 
 namespace tk {
 
 struct TMetafile::Impl {
     Impl() = default;
-    explicit Impl(std::vector<uint8_t> b) : bytes(std::move(b)) {
+    explicit Impl(TBytes b) : bytes(std::move(b)) {
         if (bytes.empty()) return;
         const mf::Info info = mf::Parse(bytes.data(), bytes.size());
         enhanced = info.enhanced;
         width = info.width;
         height = info.height;
     }
-    std::vector<uint8_t> bytes;
+    TBytes bytes;
     bool enhanced = true;
     int width = 0;
     int height = 0;
@@ -28,7 +29,7 @@ bool TMetafile::Empty() const { return d->bytes.empty(); }
 int TMetafile::Width() const { return d->width; }
 int TMetafile::Height() const { return d->height; }
 bool TMetafile::Enhanced() const { return d->enhanced; }
-const std::vector<uint8_t>& TMetafile::Bytes() const { return d->bytes; }
+const TBytes& TMetafile::Bytes() const { return d->bytes; }
 
 void TMetafile::Draw(TCanvas& canvas, const TRect& r) const {
     if (Empty() || r.Width() <= 0 || r.Height() <= 0) return;
@@ -36,9 +37,7 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& r) const {
 }
 
 void TMetafile::LoadFromStream(TStream& stream) {
-    const int64_t n = stream.Remaining();
-    std::vector<uint8_t> bytes(static_cast<size_t>(n));
-    stream.ReadBuffer(bytes.data(), n);
+    TBytes bytes = ReadBlock(stream, stream.Remaining());
     if (bytes.empty()) throw EInvalidGraphic(msg::SInvalidMetafile);
     d = std::make_shared<Impl>(std::move(bytes));
 }
@@ -52,9 +51,7 @@ void TMetafile::ReadData(TStream& stream, int64_t size) {
     const uint32_t count = stream.ReadLE<uint32_t>();  // includes its own four bytes
     if (count < 4 || int64_t(count) > size || int64_t(count) - 4 > stream.Remaining())
         throw EReadError(msg::SReadError);
-    std::vector<uint8_t> bytes(count - 4);
-    stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-    d = std::make_shared<Impl>(std::move(bytes));
+    d = std::make_shared<Impl>(ReadBlock(stream, int64_t(count) - 4));
 }
 
 void TMetafile::WriteData(TStream& stream) const {

@@ -391,6 +391,20 @@ void TReader::Read(void* p, int64_t n) {
         return;
     }
     if (n > Remaining()) throw EReadError(msg::SReadError);
+    // A large block is read whole from the stream into its place, the part
+    // already buffered included: copying that part out of the buffer would
+    // be a second pass over the caller's fresh memory.
+    if (avail && n >= static_cast<int64_t>(buf_.size() / 2)) {
+        const int64_t pos = Position();
+        if (stream_.Seek(pos, TSeekOrigin::soBeginning) == pos) {
+            streamPos_ = pos;
+            bufPos_ = bufEnd_ = 0;
+            const int64_t got = stream_.Read(out, n);
+            if (got > 0) streamPos_ += got;
+            if (got != n) throw EReadError(msg::SReadError);
+            return;
+        }
+    }
     if (avail) std::memcpy(out, buf_.data() + bufPos_, avail);
     bufPos_ = bufEnd_ = 0;
     int64_t rest = n - static_cast<int64_t>(avail);

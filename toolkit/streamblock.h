@@ -2,15 +2,16 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
+#include "bytes.h"
 #include "streams.h"
 
 namespace tk {
 
-// `count` bytes of `stream` in a buffer of their own, read through a small
-// buffer that stays in the cache: the new memory is written once, never
-// cleared first. "Stream read error" when the stream ends early.
-std::vector<uint8_t> ReadBlock(TStream& stream, int64_t count);
+// `count` bytes of `stream` in a block of their own, read straight into it:
+// the new memory is written once, by the read, never cleared first.
+// "Stream read error" when the stream ends early. Callers check `count`
+// against what the stream holds before asking.
+TBytes ReadBlock(TStream& stream, int64_t count);
 
 }  // namespace tk

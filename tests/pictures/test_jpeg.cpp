@@ -78,7 +78,7 @@ TEST(Jpeg, DecodesOnFirstDrawIntoACacheCopiesShare) {
     EXPECT_EQ(target.pixel(39, 39), qRgb(0, 0, 0));
 
     // A new picture loaded into one copy leaves the other as it was.
-    copy.SetBytes(MakeJpeg(8, 8, true, [](int, int) { return qRgb(200, 200, 200); }));
+    copy.SetBytes(TBytes(MakeJpeg(8, 8, true, [](int, int) { return qRgb(200, 200, 200); })));
     EXPECT_EQ(copy.Width(), 8);
     EXPECT_FALSE(copy.IsDecoded());
     EXPECT_EQ(j.Width(), 37);
@@ -93,7 +93,7 @@ TEST(Jpeg, LibjpegErrorsBecomeTheJpegMessage) {
     const Bytes notJpeg = {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
     EXPECT_EQ(MessageOf([&] { FromBlock(Block(notJpeg)); }), Format("JPEG error #%d", int(JERR_NO_SOI)));
     // The picture keeps what it had.
-    EXPECT_THROW(j.SetBytes(notJpeg), EJPEG);
+    EXPECT_THROW(j.SetBytes(TBytes(notJpeg)), EJPEG);
     EXPECT_EQ(j.Bytes(), good);
 
     // Cut inside the header: libjpeg's own error number, whatever it is.
@@ -137,7 +137,7 @@ TEST(Jpeg, CountIsCheckedAgainstTheBlock) {
 
 TEST(Jpeg, GreyscaleDecodes) {
     TJPEGImage j;
-    j.SetBytes(MakeJpeg(9, 9, true, [](int x, int) { return qRgb(x * 25, x * 25, x * 25); }));
+    j.SetBytes(TBytes(MakeJpeg(9, 9, true, [](int x, int) { return qRgb(x * 25, x * 25, x * 25); })));
     const QImage& img = j.Decoded();
     EXPECT_LT(Dist(img.pixel(8, 4), qRgb(200, 200, 200)), 12);
 }

@@ -108,7 +108,7 @@ TEST(Picture, DataPropertyIsKindNameThenKindData) {
 
     const Bytes jpeg = MakeJpeg(6, 5, false, [](int, int) { return qRgb(9, 9, 9); });
     TJPEGImage j;
-    j.SetBytes(jpeg);
+    j.SetBytes(TBytes(jpeg));
     p.SetGraphic(&j);
     CaptureFiler g;
     p.DefineProperties(g);

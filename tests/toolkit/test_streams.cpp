@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "toolkit/fileio.h"
+#include "toolkit/streamblock.h"
 #include "toolkit/streams.h"
 
 using namespace tk;
@@ -30,6 +31,25 @@ TEST(Streams, ShortReadRaisesStreamReadError) {
     m.ReadBuffer(buf, 3);
     EXPECT_EQ(buf[2], 3);
     EXPECT_EQ(m.Remaining(), 0);
+}
+
+// Blocks of every size, small and on huge pages, hold exactly what was read
+// and copy as values; a stream that ends early raises.
+TEST(Streams, ReadBlockHoldsExactlyTheBytesRead) {
+    for (size_t size : {size_t(0), size_t(5), size_t(9) << 20}) {
+        std::vector<uint8_t> data(size + 3);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + (i >> 12));
+        TMemoryStream m(data);
+        m.SetPosition(3);
+        const TBytes block = ReadBlock(m, static_cast<int64_t>(size));
+        EXPECT_TRUE(block == std::span<const uint8_t>(data).subspan(3)) << size;
+        TBytes copy = block;
+        if (size) copy[0] ^= 1;
+        EXPECT_EQ(copy.size(), size);
+        EXPECT_EQ(block == copy, size == 0);
+        m.SetPosition(3);
+        EXPECT_THROW(ReadBlock(m, static_cast<int64_t>(size) + 1), EReadError);
+    }
 }
 
 TEST(Streams, FileOpenAndCreateMessagesNameTheFile) {
