@@ -64,7 +64,7 @@ int main() {
         fast = std::min(fast, bench::Seconds(add));
         remap = std::min(remap, bench::Seconds(remapOnce));
     }
-    const std::vector<uint8_t>& fastPixels = lib->Slide(0)->Pixels;
+    const tk::TBytes& fastPixels = lib->Slide(0)->Pixels;
     const TLibPalette& fastPalette = lib->Palette();
 
     // Reference: the literal per-pixel loop, once (it is slow).

@@ -20,7 +20,7 @@ namespace {
 constexpr uint32_t kLargestInfoHeader = 124;
 
 void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader& fh,
-                    std::unique_ptr<TBitmapInfo>& info, std::vector<uint8_t>& pixels,
+                    std::unique_ptr<TBitmapInfo>& info, tk::TBytes& pixels,
                     size_t& pixelSize, size_t& infoSize) {
     infoSize = kBitmapInfoSize;
     try {
@@ -56,27 +56,24 @@ void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader&
     // header cannot ask for more memory than the file could fill.
     if (size > stream.Remaining()) throw tk::EReadError(tk::msg::SReadError);
     try {
-        pixels.clear();
-        pixels.reserve(static_cast<size_t>(size));
+        pixels = tk::TBytes::Uninitialized(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {
         throw tk::Exception(SNoBitsMemory);
     }
-    // The block is appended top row first, in chunks through a small buffer:
-    // no pass to clear it first and none to turn a bottom-up block over.
-    // A bottom-up file is read from its last chunk back.
+    // The block ends top row first, every byte of it read. Each chunk of
+    // rows is read straight into its place (the memory is never cleared
+    // first); a bottom-up file is read from its last chunk back and each
+    // chunk turned over while it is still in the cache.
     const bool bottomUp = h.biHeight > 0;
     const int64_t blockStart = stream.Position();
     const int64_t rowsPerChunk = stride > 0 ? std::max<int64_t>(1, (int64_t(1) << 20) / stride) : rows;
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min(size, rowsPerChunk * stride)));
     for (int64_t done = 0; done < rows && stride > 0;) {
         const int64_t n = std::min(rowsPerChunk, rows - done);
         const int64_t firstRow = bottomUp ? rows - done - n : done;  // in file order
+        uint8_t* dst = pixels.data() + done * stride;
         stream.Seek(blockStart + firstRow * stride, tk::TSeekOrigin::soBeginning);
-        stream.ReadBuffer(chunk.data(), n * stride);
-        for (int64_t r = 0; r < n; ++r) {
-            const uint8_t* row = chunk.data() + (bottomUp ? n - 1 - r : r) * stride;
-            pixels.insert(pixels.end(), row, row + stride);
-        }
+        stream.ReadBuffer(dst, n * stride);
+        if (bottomUp) FlipRows(dst, stride, n);
         done += n;
     }
     pixelSize = static_cast<size_t>(size);
@@ -86,10 +83,9 @@ void ReadBitmapBody(tk::TStream& stream, int64_t start, const TBitmapFileHeader&
 }  // namespace
 
 void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info,
-                      std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize) {
+                      tk::TBytes& pixels, size_t& pixelSize, size_t& infoSize) {
     info.reset();
-    pixels.clear();
-    pixels.shrink_to_fit();
+    pixels = tk::TBytes();
     pixelSize = 0;
     infoSize = 0;
     const int64_t start = stream.Position();
@@ -100,8 +96,7 @@ void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info,
         ReadBitmapBody(stream, start, fh, info, pixels, pixelSize, infoSize);
     } catch (...) {
         info.reset();
-        pixels.clear();
-        pixels.shrink_to_fit();
+        pixels = tk::TBytes();
         pixelSize = 0;
         infoSize = 0;
         throw;
@@ -109,10 +104,9 @@ void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info,
 }
 
 void ReadBitmapFile(const std::string& fileName, std::unique_ptr<TBitmapInfo>& info,
-                    std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize) {
+                    tk::TBytes& pixels, size_t& pixelSize, size_t& infoSize) {
     info.reset();
-    pixels.clear();
-    pixels.shrink_to_fit();
+    pixels = tk::TBytes();
     pixelSize = 0;
     infoSize = 0;
     tk::TFileStream file(fileName, tk::fmOpenRead);

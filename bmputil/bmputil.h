@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/bytes.h"
 #include "toolkit/graphics.h"
 
 namespace tk {
@@ -101,12 +102,12 @@ constexpr int64_t BytesPerLine(int64_t width) {
 // the file's message ("Cannot open file %s", "Not a valid bitmap file", ...)
 // and leaves both blocks empty.
 void ReadBitmapFile(const std::string& fileName, std::unique_ptr<TBitmapInfo>& info,
-                    std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize);
+                    tk::TBytes& pixels, size_t& pixelSize, size_t& infoSize);
 // The same from a stream positioned at the start of the bitmap file; offsets
 // in the file count from there. A stream that ends early raises
 // "Stream read error".
 void ReadBitmapStream(tk::TStream& stream, std::unique_ptr<TBitmapInfo>& info,
-                      std::vector<uint8_t>& pixels, size_t& pixelSize, size_t& infoSize);
+                      tk::TBytes& pixels, size_t& pixelSize, size_t& infoSize);
 
 // Reverses the order of `rowCount` rows of `rowLength` bytes in place.
 void FlipRows(uint8_t* pixels, int64_t rowLength, int64_t rowCount);

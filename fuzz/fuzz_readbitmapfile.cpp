@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace bmputil;
     tk::TPointerStream stream(data, static_cast<int64_t>(size));
     std::unique_ptr<TBitmapInfo> info;
-    std::vector<uint8_t> pixels;
+    tk::TBytes pixels;
     size_t pixelSize = 0, infoSize = 0;
     try {
         ReadBitmapStream(stream, info, pixels, pixelSize, infoSize);

@@ -242,7 +242,7 @@ TLoadResult TIntroLibrary::Load(Source& source, const std::string& fileName) {
         auto slide = std::make_unique<TIntroSlide>();
         static_cast<TIntroSlideRecord&>(*slide) = rec;
         try {
-            slide->Pixels.assign(static_cast<size_t>(size), 0);
+            slide->Pixels = tk::TBytes::Uninitialized(static_cast<size_t>(size));  // read whole below
         } catch (const std::bad_alloc&) {
             throw tk::EOutOfMemory(tk::msg::SOutOfMemory);
         }
@@ -325,7 +325,10 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     const bmputil::TPixelSource src = bmputil::SourceOf(info, pixels);
     auto slide = NewSlide(name, src, props);
     const int64_t stride = bmputil::BytesPerLine(src.width);
-    slide->Pixels.assign(static_cast<size_t>(stride * src.height), 0);
+    slide->Pixels = tk::TBytes::Uninitialized(static_cast<size_t>(stride * src.height));
+    // The matcher writes each row's pixels; the padding after them is zero.
+    for (int y = 0; y < src.height && stride > src.width; ++y)
+        std::memset(slide->Pixels.data() + y * stride + src.width, 0, static_cast<size_t>(stride - src.width));
     bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride),
                          transparent, rowDone);
     slides_.push_back(std::move(slide));
@@ -334,7 +337,7 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
 }
 
 int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info,
-                             std::vector<uint8_t>&& pixels, const TSlideProps& props,
+                             tk::TBytes&& pixels, const TSlideProps& props,
                              std::optional<uint8_t> transparent,
                              const std::function<void(int row)>& rowDone) {
     const bmputil::TPixelSource src = bmputil::SourceOf(info, pixels);
@@ -344,7 +347,7 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     // (a pixel's match depends on that pixel only), in the same order as a
     // copy would be.
     if (src.stride < 0) bmputil::FlipRows(pixels.data(), stride, src.height);
-    pixels.resize(size);
+    pixels.Truncate(size);
     bmputil::TPixelSource rows = src;
     rows.rows = pixels.data();
     rows.stride = static_cast<ptrdiff_t>(stride);

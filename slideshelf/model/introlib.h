@@ -51,7 +51,7 @@ static_assert(sizeof(TIntroSlideRecord) == 32);
 // A slide in memory: its stored record and its pixel block
 // (BytesPerLine(Width) x Height bytes).
 struct TIntroSlide : TIntroSlideRecord {
-    std::vector<uint8_t> Pixels;
+    tk::TBytes Pixels;
 
     // The name as its bytes (one byte a character, Latin-1), at most 8.
     std::string NameText() const;
@@ -152,7 +152,7 @@ public:
     // The same, taking over `pixels` (an 8-bit block of the picture's own
     // row layout): the colours are matched in place, so a large picture is
     // never held twice.
-    int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info, std::vector<uint8_t>&& pixels,
+    int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info, tk::TBytes&& pixels,
                   const TSlideProps& props, std::optional<uint8_t> transparent,
                   const std::function<void(int row)>& rowDone = {});
     void RemoveSlide(int index);

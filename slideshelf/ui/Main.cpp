@@ -346,7 +346,7 @@ void TfrmMain::Wire() {
 
 void TfrmMain::FormCreate() {
     bitmapInfo_.reset();
-    pixels_.clear();
+    pixels_ = tk::TBytes();
     bitmapInfoSize_ = 0;
     pixelSize_ = 0;
     transIndex_ = 0;
@@ -599,8 +599,7 @@ void TfrmMain::mnuAboutClick() {
 void TfrmMain::DiscardBitmap() {
     bitmapInfo_.reset();
     bitmapInfoSize_ = 0;
-    pixels_.clear();
-    pixels_.shrink_to_fit();
+    pixels_ = tk::TBytes();
     pixelSize_ = 0;
     bitmapFile_.clear();
     display_ = tk::TBitmap();

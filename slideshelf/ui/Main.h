@@ -45,7 +45,7 @@ public:
     // Current bitmap: the 8-bit picture loaded last, until discarded.
     bool HasBitmap() const { return bitmapInfo_ != nullptr; }
     const bmputil::TBitmapInfo* BitmapInfo() const { return bitmapInfo_.get(); }
-    const std::vector<uint8_t>& BitmapPixels() const { return pixels_; }
+    const tk::TBytes& BitmapPixels() const { return pixels_; }
     uint8_t TransparentIndex() const { return transIndex_; }
     bool TransparentEnabled() const { return transEnabled_; }
     bool BatchMode() const { return batchMode_; }
@@ -188,7 +188,7 @@ private:
 
     std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;
     uint32_t bitmapInfoSize_ = 0;
-    std::vector<uint8_t> pixels_;
+    tk::TBytes pixels_;
     QString bitmapFile_;  // the current bitmap's file; slides added from it are named after it
     uint32_t pixelSize_ = 0;
     uint8_t transIndex_ = 0;

@@ -1,4 +1,5 @@
 // Reading 8-bit bitmap files, row order, and the palette conversions.
+#include <span>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -32,7 +33,7 @@ protected:
 
     struct Result {
         std::unique_ptr<TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
     };
     Result Read(const std::string& path) {
@@ -46,7 +47,7 @@ protected:
         std::string path = Write("bad.bmp", bytes);
         Result r;
         r.info = std::make_unique<TBitmapInfo>();
-        r.pixels.assign(10, 1);
+        r.pixels = tk::TBytes(std::vector<uint8_t>(10, 1));
         r.pixelSize = r.infoSize = 99;
         try {
             ReadBitmapFile(path, r.info, r.pixels, r.pixelSize, r.infoSize);
@@ -74,7 +75,7 @@ BmpSpec Sample(int w, int h, int colors, unsigned seed) {
 }
 
 // Rows of the block, without padding.
-std::vector<uint8_t> Unpadded(const std::vector<uint8_t>& block, int w, int h) {
+std::vector<uint8_t> Unpadded(std::span<const uint8_t> block, int w, int h) {
     std::vector<uint8_t> out;
     const int stride = testbmp::Stride(w);
     for (int y = 0; y < h; ++y)
@@ -113,6 +114,14 @@ TEST_F(ReadBitmap, BothRowOrdersGiveTheSameTopFirstBlock) {
     }
     EXPECT_EQ(up.pixels, down.pixels);
     EXPECT_EQ(0, std::memcmp(up.info.get(), down.info.get(), sizeof(TBitmapInfo)));
+
+    // Large enough to be read in several pieces, the last one short.
+    BmpSpec big = Sample(3001, 800, 256, 8);
+    Result bigUp = Read(Write("bigup.bmp", MakeBmp(big)));
+    big.topDown = true;
+    Result bigDown = Read(Write("bigdown.bmp", MakeBmp(big)));
+    EXPECT_EQ(Unpadded(bigUp.pixels, 3001, 800), big.pixels);
+    EXPECT_EQ(bigUp.pixels, bigDown.pixels);
 }
 
 TEST_F(ReadBitmap, ShortColourTableLeavesTheRestBlackAndPixelOffsetIsHonoured) {

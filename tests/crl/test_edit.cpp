@@ -33,7 +33,7 @@ protected:
     static int AddFile(TIntroLibrary& lib, const std::string& file,
                        std::optional<uint8_t> transparent = {}, TSlideProps props = {}) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t ps = 0, is = 0;
         bmputil::ReadBitmapFile(file, info, pixels, ps, is);
         return lib.AddBitmap(SlideNameFromPath(file), *info, pixels, props, transparent);
@@ -113,7 +113,7 @@ TEST_F(AddImage, FullPaletteMapsToNearestAndEarlierSlidesKeepTheirIndices) {
     first.table = {{10, 10, 10}, {20, 20, 20}};
     first.pixels = {0, 1, 0, 1};
     AddFile(lib, WriteBmp("first.bmp", first));
-    const std::vector<uint8_t> firstPixels = lib.Slide(0)->Pixels;
+    const std::vector<uint8_t> firstPixels = lib.Slide(0)->Pixels.ToVector();
     EXPECT_EQ(firstPixels, (std::vector<uint8_t>{10, 11, 10, 11}));
 
     // 240 new colours: 234 fill the free entries 12-245, the rest map to the
@@ -157,6 +157,25 @@ TEST_F(AddImage, AFailedAddLeavesTheListAsItWas) {
     EXPECT_THROW(lib.AddBitmap("X", info, shortBlock, {}, {}), tk::Exception);
     EXPECT_EQ(lib.SlideCount(), 0);
     EXPECT_EQ(lib.Header().Count, 0);
+}
+
+TEST_F(AddImage, RowPaddingOfAnAddedSlideIsZero) {
+    bmputil::TBitmapInfo info{};
+    info.bmiHeader.biWidth = 3;
+    info.bmiHeader.biHeight = -2;
+    info.bmiHeader.biBitCount = 8;
+    const std::vector<uint8_t> block = {0, 0, 0, 0xEE, 0, 0, 0, 0xEE};
+    TIntroLibrary lib;
+    {
+        // Memory of the size the slide takes, left dirty for it to reuse.
+        std::vector<tk::TBytes> dirty;
+        for (int i = 0; i < 4; ++i) dirty.push_back(tk::TBytes(std::vector<uint8_t>(8, 0xCD)));
+    }
+    lib.AddBitmap("PAD", info, block, {}, {});
+    const tk::TBytes& px = lib.Slide(0)->Pixels;
+    ASSERT_EQ(px.size(), 8u);
+    EXPECT_EQ(px[3], 0);
+    EXPECT_EQ(px[7], 0);
 }
 
 TEST(SlideList, RemoveMoveRenameAndProperties) {

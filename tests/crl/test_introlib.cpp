@@ -61,7 +61,7 @@ protected:
     static int AddFile(TIntroLibrary& lib, const std::string& file,
                        std::optional<uint8_t> transparent = {}, TSlideProps props = {}) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t ps = 0, is = 0;
         bmputil::ReadBitmapFile(file, info, pixels, ps, is);
         return lib.AddBitmap(SlideNameFromPath(file), *info, pixels, props, transparent);

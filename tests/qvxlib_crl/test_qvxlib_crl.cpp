@@ -100,7 +100,7 @@ std::vector<uint8_t> ModelLibrary(const std::vector<std::string>& files, TSlideP
     TIntroLibrary lib;
     for (auto& f : files) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t ps, is;
         bmputil::ReadBitmapFile(f, info, pixels, ps, is);
         lib.AddBitmap(SlideNameFromPath(f), *info, pixels, props,
@@ -255,7 +255,7 @@ TEST_F(Qvxlib, ExtractedBitmapsRebuildTheSameSlides) {
                           ".bmp");
         ASSERT_TRUE(fs::exists(f)) << f;
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t ps, is;
         bmputil::ReadBitmapFile(f, info, pixels, ps, is);
         EXPECT_EQ(pixels, s.Pixels);  // rows as stored, padding included

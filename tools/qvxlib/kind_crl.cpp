@@ -190,7 +190,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     }
     for (const std::string& file : inputs) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
         lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);

@@ -130,7 +130,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     Bytes images;
     for (size_t i = 0; i < inputs.size(); ++i) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
-        std::vector<uint8_t> pixels;
+        tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize);
         const int32_t width = info->bmiHeader.biWidth;
