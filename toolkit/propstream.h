@@ -66,6 +66,10 @@ const TValueTypeInfo* FindValueType(uint8_t tag);
 // rejected, so hostile data cannot exhaust the stack.
 inline constexpr int kMaxValueNesting = 256;
 
+// The stream's signature, and the size of the reader's and writer's buffers.
+inline constexpr char kFilerSignature[4] = {'T', 'P', 'F', '0'};
+inline constexpr size_t kFilerBufferSize = 64 * 1024;
+
 // Filer flags carried by the optional 0xF0 prefix byte.
 enum : uint8_t { ffInherited = 1, ffChildPos = 2, ffInline = 4 };
 
