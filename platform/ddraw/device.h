@@ -47,6 +47,12 @@ struct Device {
     bool ExclusiveInactive() const;
 };
 
+// Every live device, and the one holding exclusive mode (if any).
+std::vector<Device*>& LiveDevices();
+Device*& ExclusiveOwner();
+
+inline bool DescSizeOk(const DDSURFACEDESC2* d) { return d && d->dwSize == sizeof(DDSURFACEDESC2); }
+
 struct Buffer {
     explicit Buffer(size_t bytes);
     ~Buffer();
