@@ -1,8 +1,11 @@
 // Result-code texts, the EDirectX message and the trace channel.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <QThread>
 #include <atomic>
+#include <filesystem>
 
 #include "platform/ddraw/ddraw.h"
 #include "qvx/runtime/dxerror.h"
@@ -11,6 +14,24 @@
 using namespace qvx;
 
 namespace {
+
+// Trace lines from other programs running beside these tests (other test
+// runs, the demo with tracing on) must not reach the listener below, nor
+// ours theirs: this process finds windows in a runtime folder of its own.
+struct PrivateRuntimeFolder {
+    PrivateRuntimeFolder() {
+        char name[] = "/tmp/qvx-runtime-tests-XXXXXX";
+        if (::mkdtemp(name)) {
+            path = name;
+            ::setenv("XDG_RUNTIME_DIR", name, 1);
+        }
+    }
+    ~PrivateRuntimeFolder() {
+        std::error_code ec;
+        if (!path.empty()) std::filesystem::remove_all(path, ec);
+    }
+    std::string path;
+} privateRuntimeFolder;
 
 TEST(DirectXErrorText, ZeroAndUnknown) {
     EXPECT_EQ(DirectXErrorText(0), "No error");
