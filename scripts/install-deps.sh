@@ -9,7 +9,7 @@ PACKAGES=(
   libjpeg-dev libsdl2-dev libssl-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-apps imagemagick xdotool python3
+  xvfb xauth x11-apps imagemagick xdotool python3 dbus-daemon
   desktop-file-utils shared-mime-info
 )
 

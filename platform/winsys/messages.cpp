@@ -3,6 +3,7 @@
 #include <deque>
 #include <unordered_map>
 
+#include "qt/qt_screensaver.h"
 #include "services.h"
 
 namespace winsys {
@@ -99,6 +100,8 @@ std::unique_ptr<Window> CreateMessageWindow(const std::string& className) {
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, uint32_t type) {
     return CurrentServices().MessageBox(owner, text, caption, type);
 }
+
+void SetScreenSaverQueryInterval(int ms) { qt::SetScreenSaverQueryInterval(ms); }
 
 void StartScreenSaver() {
     CurrentServices().StartScreenSaver();

@@ -104,5 +104,9 @@ int MessageBox(HWND owner, const std::string& text, const std::string& caption, 
 // The desktop's screen saver, started by a window's default handling of
 // WM_SYSCOMMAND with SC_SCREENSAVE.
 void StartScreenSaver();
+// How often the Qt backend asks the active window whether the desktop's
+// saver may start (WM_SYSCOMMAND with SC_SCREENSAVE). While the program
+// swallows the question the saver is held off.
+void SetScreenSaverQueryInterval(int ms);
 
 }  // namespace winsys

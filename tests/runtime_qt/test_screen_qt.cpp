@@ -2,13 +2,16 @@
 // is read back from the X server's pixels of the form's window.
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QWindow>
 
 #include "platform/com/backend.h"
+#include "platform/winsys/messages.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/screen.h"
@@ -23,13 +26,8 @@ void Pump(TApplication& app, int ms) {
     while (t.elapsed() < ms) app.ProcessMessages();
 }
 
-}  // namespace
-
-TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
-    platform::SelectBackend(platform::Backend::Real);
-    TApplication app;
-    auto* form = app.CreateForm<TForm>();
-    form->SetCaption("QVX Readback");
+// A windowed 160x120 screen on a shown form, started.
+TQVXScreen* StartWindowed(TApplication& app, TForm* form) {
     auto* screen = new TQVXScreen(form);
     screen->DisplayMode = TDisplayMode::dm640x480x32;
     screen->ColorDepth = 32;
@@ -44,6 +42,33 @@ TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
     t.start();
     while (!screen->Started() && t.elapsed() < 3000) app.ProcessMessages();
     if (!screen->Started()) screen->AppActivateHook(form);
+    return screen;
+}
+
+// The desktop's screen-saver service, as far as inhibiting goes.
+class FakeScreenSaver : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    int held = 0;
+public slots:
+    uint Inhibit(const QString&, const QString&) {
+        ++held;
+        return 41;
+    }
+    void UnInhibit(uint cookie) {
+        if (cookie == 41) --held;
+    }
+};
+
+}  // namespace
+
+TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
+    platform::SelectBackend(platform::Backend::Real);
+    TApplication app;
+    auto* form = app.CreateForm<TForm>();
+    form->SetCaption("QVX Readback");
+    auto* screen = StartWindowed(app, form);
     ASSERT_TRUE(screen->Started());
 
     TQVXCanvas& c = *screen->BackSurface()->Canvas;
@@ -66,3 +91,32 @@ TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
     EXPECT_EQ(shot.pixel(80, 60) & 0xFFFFFF, 0x0000FFu);
     delete screen;
 }
+
+// While a screen runs it swallows the screen-saver question, so the
+// desktop's saver is inhibited; without the screen the form's default
+// handling lets it start again.
+TEST(ScreenOnQt, DesktopSaverIsHeldOffWhileTheScreenRuns) {
+    platform::SelectBackend(platform::Backend::Real);
+    TApplication app;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) GTEST_SKIP() << "no session bus";
+    FakeScreenSaver saver;
+    ASSERT_TRUE(bus.registerObject("/org/freedesktop/ScreenSaver", &saver, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.ScreenSaver"));
+    winsys::SetScreenSaverQueryInterval(40);
+
+    auto* form = app.CreateForm<TForm>();
+    auto* screen = StartWindowed(app, form);
+    ASSERT_TRUE(screen->Started());
+    for (QWindow* w : QGuiApplication::topLevelWindows()) w->requestActivate();
+    Pump(app, 400);
+    if (!QGuiApplication::focusWindow()) GTEST_SKIP() << "no window could be made active";
+    EXPECT_EQ(saver.held, 1);
+
+    delete screen;
+    Pump(app, 400);
+    EXPECT_EQ(saver.held, 0);
+    bus.unregisterService("org.freedesktop.ScreenSaver");
+}
+
+#include "test_screen_qt.moc"

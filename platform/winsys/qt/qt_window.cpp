@@ -13,6 +13,7 @@
 
 #include "platform/winsys/messages.h"
 #include "platform/winsys/services.h"
+#include "qt_screensaver.h"
 #include "toolkit/sysutils.h"
 
 namespace winsys::qt {
@@ -23,6 +24,12 @@ std::set<QtWindow*>& Windows() {
     static std::set<QtWindow*> s;
     return s;
 }
+
+}  // namespace
+
+const std::set<QtWindow*>& AllWindows() { return Windows(); }
+
+namespace {
 
 // Linux input codes (X key code - 8) of the keys whose set-1 code is
 // 0xE0-prefixed.
@@ -266,6 +273,7 @@ QtWindow::QtWindow(std::string className, const std::string& caption, int client
     window_.setTitle(QString::fromStdString(caption));
     window_.resize(clientWidth, clientHeight);
     Windows().insert(this);
+    WatchScreenSaver();
     ApplyCursor();
     window_.show();
     window_.requestActivate();
@@ -401,8 +409,7 @@ public:
         int r = box.exec();
         return r == QMessageBox::Yes ? IDYES : r == QMessageBox::No ? IDNO : IDOK;
     }
-    // Linux desktops start their own screen saver; nothing to hand it to.
-    void StartScreenSaver() override {}
+    void StartScreenSaver() override { LetScreenSaverStart(); }
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QRasterWindow>
+#include <set>
 
 #include "platform/winsys/window.h"
 
@@ -74,6 +75,9 @@ private:
     QRect normalGeometry_;
     bool active_ = false;
 };
+
+// Every window of the backend.
+const std::set<QtWindow*>& AllWindows();
 
 // Set-1 scan code (0x80 | code for 0xE0-prefixed keys) for a Qt key event:
 // from the native key code where the platform gives one, else from the key.
