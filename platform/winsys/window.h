@@ -62,6 +62,12 @@ public:
     virtual bool IsFullScreen() const { return false; }
     // Frame and stacking: no border (and no caption), kept above others.
     virtual void SetWindowStyle(bool borderless, bool stayOnTop) { (void)borderless, (void)stayOnTop; }
+    // Shown or hidden; a window is shown when it is made.
+    virtual void SetVisible(bool on) { (void)on; }
+    virtual bool IsVisible() const { return true; }
+    // The colour (0x00BBGGRR) the client area shows where no frame covers
+    // it, in a normal window; a full-screen window shows black there.
+    virtual void SetBackground(uint32_t bgr) { (void)bgr; }
     // Client area in screen coordinates.
     tk::TRect ScreenClientRect() const;
 

@@ -141,11 +141,29 @@ void TForm::Show() {
         // A window that starts out active (headless) announces it the way
         // a later activation would.
         if (FWindow->IsActive()) WindowActivated(true);
+    } else {
+        FWindow->SetVisible(true);
     }
+    FWindow->SetBackground(ColorToRGB(Color));
     FVisible = true;
 }
 
-void TForm::Hide() { FVisible = false; }
+void TForm::Hide() {
+    if (FWindow) FWindow->SetVisible(false);
+    FVisible = false;
+}
+
+tk::TColor ColorToRGB(tk::TColor color) {
+    if ((color & 0xFF000000u) == 0x80000000u) {
+        // System colours, as the classic desktop scheme has them.
+        switch (color & 0xFF) {
+            case 5: return tk::RGB(255, 255, 255);   // window
+            case 15: return tk::RGB(192, 192, 192);  // button face
+            default: return tk::RGB(0, 0, 0);
+        }
+    }
+    return color & 0x00FFFFFFu;
+}
 
 void TForm::Close() {
     TApplication* app = Application();

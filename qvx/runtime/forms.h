@@ -34,6 +34,9 @@ using TMouseEvent =
     std::function<void(tk::TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(tk::TObject* sender, TShiftState shift, int x, int y)>;
 
+// The red, green and blue of a colour, system colours included.
+tk::TColor ColorToRGB(tk::TColor color);
+
 class TForm : public tk::TComponent {
 public:
     TK_CLASSNAME(TForm)

@@ -129,3 +129,16 @@ TEST_F(AppTest, BorderStyleKeepsOuterSizeAndClosingMainFormEnds) {
     app->ProcessMessages();
     EXPECT_TRUE(app->Terminated());
 }
+
+TEST_F(AppTest, HideHidesTheWindowAndShowBringsItBackInTheFormsColour) {
+    form->Color = clBtnFace;
+    form->Show();
+    EXPECT_EQ(Window()->Background(), tk::RGB(192, 192, 192));
+    form->Hide();
+    EXPECT_FALSE(Window()->IsVisible());
+    EXPECT_FALSE(form->Visible());
+    form->Color = tk::RGB(0, 0, 128);
+    form->Show();
+    EXPECT_TRUE(Window()->IsVisible());
+    EXPECT_EQ(Window()->Background(), tk::RGB(0, 0, 128));
+}

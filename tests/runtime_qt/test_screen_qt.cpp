@@ -92,6 +92,21 @@ TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
     delete screen;
 }
 
+// Until something is drawn, a shown form shows its colour.
+TEST(ScreenOnQt, FormShowsItsColourBeforeAnyFrame) {
+    platform::SelectBackend(platform::Backend::Real);
+    TApplication app;
+    auto* form = app.CreateForm<TForm>();
+    form->SetClientWidth(100);
+    form->SetClientHeight(80);
+    form->Color = tk::RGB(0, 0, 128);
+    form->Show();
+    Pump(app, 300);
+    tk::TPoint origin = form->ClientToScreen({0, 0});
+    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 100, 80).toImage();
+    EXPECT_EQ(shot.pixel(50, 40) & 0xFFFFFF, 0x000080u);
+}
+
 // While a screen runs it swallows the screen-saver question, so the
 // desktop's saver is inhibited; without the screen the form's default
 // handling lets it start again.

@@ -59,6 +59,10 @@ public:
         borderless_ = borderless;
         stayOnTop_ = stayOnTop;
     }
+    void SetVisible(bool on) override { visible_ = on; }
+    bool IsVisible() const override { return visible_; }
+    void SetBackground(uint32_t bgr) override { background_ = bgr; }
+    uint32_t Background() const { return background_; }
     bool Borderless() const { return borderless_; }
     bool StayOnTop() const { return stayOnTop_; }
 
@@ -81,6 +85,8 @@ private:
     int savedWidth_ = 0, savedHeight_ = 0, savedLeft_ = 0, savedTop_ = 0;
     bool active_ = true, minimized_ = false, fullScreen_ = false;
     bool borderless_ = false, stayOnTop_ = false;
+    bool visible_ = true;
+    uint32_t background_ = 0;
     QImage client_;
     tk::TRect lastDest_;
     int presents_ = 0;

@@ -145,7 +145,7 @@ void RasterWindow::paintEvent(QPaintEvent*) {
     const Frame* f = owner_->frame_.get();
     const tk::TRect& d = owner_->dest_;
     if (!f || f->Width() <= 0 || f->Height() <= 0 || d.Width() <= 0 || d.Height() <= 0) {
-        p.fillRect(QRect(0, 0, width(), height()), Qt::black);
+        p.fillRect(QRect(0, 0, width(), height()), owner_->Around());
         bordered_ = QRect();
         return;
     }
@@ -154,12 +154,13 @@ void RasterWindow::paintEvent(QPaintEvent*) {
     QPaintDevice* dev = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
     QImage* target =
         dev && dev->devType() == QInternal::Image && p.transform().isIdentity() ? static_cast<QImage*>(dev) : nullptr;
-    // Black around the frame. An opaque backing store keeps it, so it is
-    // painted again only when the frame's place or the window's size changes.
+    // The background around the frame. An opaque backing store keeps it, so
+    // it is painted again only when the frame's place or the window's size
+    // (or the colour) changes.
     QRect place = d.ToQRect();
     if (!target || target->hasAlphaChannel() || bordered_ != place || borderedSize_ != size()) {
         QRegion around = QRegion(0, 0, width(), height()) - QRegion(place);
-        for (const QRect& r : around) p.fillRect(r, Qt::black);
+        for (const QRect& r : around) p.fillRect(r, owner_->Around());
         bordered_ = place;
         borderedSize_ = size();
     }
@@ -280,6 +281,18 @@ QtWindow::QtWindow(std::string className, const std::string& caption, int client
 }
 
 QtWindow::~QtWindow() { Windows().erase(this); }
+
+void QtWindow::SetVisible(bool on) { window_.setVisible(on); }
+
+void QtWindow::SetBackground(uint32_t bgr) {
+    const QColor c(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    if (c == background_) return;
+    background_ = c;
+    window_.ForgetBorder();
+    window_.update();
+}
+
+QColor QtWindow::Around() const { return IsFullScreen() ? QColor(Qt::black) : background_; }
 
 std::string QtWindow::Caption() const { return window_.title().toStdString(); }
 

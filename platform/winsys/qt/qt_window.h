@@ -28,6 +28,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
 
+public:
+    // The background around the frame is painted again on the next paint.
+    void ForgetBorder() { bordered_ = QRect(); }
+
 private:
     void Mouse(QMouseEvent* e, int kind);
     QtWindow* owner_;
@@ -55,8 +59,13 @@ public:
     void SetFullScreen(bool on) override;
     bool IsFullScreen() const override;
     void SetWindowStyle(bool borderless, bool stayOnTop) override;
+    void SetVisible(bool on) override;
+    bool IsVisible() const override { return window_.isVisible(); }
+    void SetBackground(uint32_t bgr) override;
 
     QWindow* Handle() { return &window_; }
+    // What the client area shows where no frame covers it.
+    QColor Around() const;
     void ApplyCursor();
 
 protected:
@@ -74,6 +83,7 @@ private:
     const Frame* scaledFrom_ = nullptr;
     QRect normalGeometry_;
     bool active_ = false;
+    QColor background_ = Qt::black;
 };
 
 // Every window of the backend.
