@@ -92,6 +92,12 @@ tk::TPoint NativeFromDesktop(tk::TPoint desktop) {
     return w->ClientToScreen(ModeUnitsToClient(desktop, m, d));
 }
 
+tk::TPoint ClientToDesktop(const Window* window, tk::TPoint client) {
+    const Window* w = ModeWindow(nullptr, nullptr);
+    if (w && w == window) return client;
+    return window->ClientToScreen(client);
+}
+
 tk::TPoint ModeFromClient(const Window* window, tk::TPoint client) {
     DesktopMode m;
     tk::TRect d;

@@ -84,6 +84,9 @@ bool DrawCursor(tk::TDeviceContext* dc, int x, int y, HCURSOR cursor);
 
 // Pointer position in screen coordinates.
 tk::TPoint GetCursorPos();
+// A client point of `window` on the desktop: in mode units while the
+// window shows a full-screen mode (its client area is then the desktop).
+tk::TPoint ClientToDesktop(const Window* window, tk::TPoint client);
 bool SetCursorPos(int x, int y);
 // Confines the pointer to `rect` (screen coordinates); null releases it.
 bool ClipCursor(const tk::TRect* rect);

@@ -108,7 +108,7 @@ void TForm::ApplyStyle() {
 int TForm::CanvasBitsPerPixel() const { return winsys::GetDesktopMode().bitsPerPixel; }
 
 tk::TPoint TForm::ClientToScreen(tk::TPoint p) const {
-    if (FWindow) return FWindow->ClientToScreen(p);
+    if (FWindow) return winsys::ClientToDesktop(FWindow.get(), p);
     int dx, dy;
     FrameSize(dx, dy);
     return {FLeft + dx / 2 + p.X, FTop + (dy - dx / 2) + p.Y};

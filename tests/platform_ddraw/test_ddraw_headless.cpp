@@ -376,6 +376,7 @@ TEST_F(Headless, FullScreenModeIsTheDesktopInModeUnits) {
     ASSERT_EQ(moves.size(), 2u);
     EXPECT_EQ(moves[0], std::make_pair(100, 50));
     EXPECT_EQ(moves[1], std::make_pair(0, 239));
+    EXPECT_EQ(XY(winsys::ClientToDesktop(&win, {100, 50})), std::make_pair(100, 50));
 
     ASSERT_TRUE(winsys::SetCursorPos(319, 0));
     EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(319, 0));
@@ -393,6 +394,7 @@ TEST_F(Headless, FullScreenModeIsTheDesktopInModeUnits) {
     EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(320 + 4 * 10 + 2, 60 + 4 * 20 + 2));
     win.DeliverMouse(winsys::MouseEvent{winsys::MouseEvent::Move, 7, 9, 0, 0, 0, {}});
     EXPECT_EQ(moves.back(), std::make_pair(7, 9));
+    EXPECT_EQ(XY(winsys::ClientToDesktop(&win, {7, 9})), XY(win.ClientToScreen({7, 9})));
 
     // Releasing the DirectDraw object without restoring gives it back too.
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 0, 0), DD_OK);
