@@ -376,7 +376,10 @@ TEST_F(Headless, FullScreenModeIsTheDesktopInModeUnits) {
     ASSERT_EQ(moves.size(), 2u);
     EXPECT_EQ(moves[0], std::make_pair(100, 50));
     EXPECT_EQ(moves[1], std::make_pair(0, 239));
+    // On a second monitor too, the client area is the desktop.
+    win.MoveTo(1920, 0);
     EXPECT_EQ(XY(winsys::ClientToDesktop(&win, {100, 50})), std::make_pair(100, 50));
+    win.MoveTo(0, 0);
 
     ASSERT_TRUE(winsys::SetCursorPos(319, 0));
     EXPECT_EQ(XY(winsys::GetCursorPos()), std::make_pair(319, 0));
