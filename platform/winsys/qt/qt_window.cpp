@@ -140,7 +140,18 @@ uint8_t ScanCodeFor(int qtKey, quint32 nativeScanCode) {
     return FromQtKey(qtKey);
 }
 
+bool RasterWindow::CanPaint() const { return !screen() || screen()->depth() > 8; }
+
 void RasterWindow::paintEvent(QPaintEvent*) {
+    if (!CanPaint()) {
+        static bool said = false;
+        if (!said) {
+            said = true;
+            std::fprintf(stderr, "The display has %d-bit colour; frames are shown on displays of 15 bits or more.\n",
+                         screen()->depth());
+        }
+        return;
+    }
     QPainter p(this);
     const Frame* f = owner_->frame_.get();
     const tk::TRect& d = owner_->dest_;
@@ -308,7 +319,7 @@ void QtWindow::PresentFrame(std::shared_ptr<const Frame> frame, const tk::TRect&
     frame_ = std::move(frame);
     scaledFrom_ = nullptr;
     dest_ = dest;
-    window_.update();
+    if (window_.CanPaint()) window_.update();
 }
 
 tk::TPoint QtWindow::ClientToScreen(tk::TPoint p) const {

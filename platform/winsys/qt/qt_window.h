@@ -31,6 +31,9 @@ protected:
 public:
     // The background around the frame is painted again on the next paint.
     void ForgetBorder() { bordered_ = QRect(); }
+    // Qt cannot paint on a display of 256 colours or fewer; frames are not
+    // asked to be shown there (the first paint says so, once).
+    bool CanPaint() const;
 
 private:
     void Mouse(QMouseEvent* e, int kind);
