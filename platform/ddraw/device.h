@@ -148,6 +148,9 @@ public:
     // Rotates the chain until the front shows the first buffer.
     bool RotateToGDI();
     winsys::Window* PresentWindow() const;
+    // A windowed primary is the desktop: the window's client part of it
+    // shows the window's background until something is drawn there.
+    void PaintWindowBackground();
 
 private:
     class DC;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <unordered_map>
 
@@ -158,6 +159,31 @@ const PALETTEENTRY* SurfaceImpl::EffectivePalette() const {
 winsys::Window* SurfaceImpl::PresentWindow() const {
     if (clipper_ && clipper_->Window()) return clipper_->Window();
     return dev_->coopWindow.Get();
+}
+
+void SurfaceImpl::PaintWindowBackground() {
+    if (dev_->primary != this || dev_->exclusive || lost_) return;
+    winsys::Window* w = PresentWindow();
+    if (!w || !w->IsVisible()) return;
+    const tk::TRect sc = w->ScreenClientRect();
+    const RECT part = Intersect(RECT{sc.Left, sc.Top, sc.Right, sc.Bottom}, RECT{0, 0, width_, height_});
+    if (Empty(part)) return;
+    const uint32_t bgr = w->Background();
+    const int r = bgr & 0xFF, g = (bgr >> 8) & 0xFF, b = (bgr >> 16) & 0xFF;
+    uint32_t value = 0;
+    if (fmt_.Palettized()) {
+        // The nearest entry of the palette the desktop shows.
+        const PALETTEENTRY* pal = EffectivePalette();
+        int best = INT_MAX;
+        for (uint32_t i = 0; i < 256; ++i) {
+            const int dr = pal[i].peRed - r, dg = pal[i].peGreen - g, db = pal[i].peBlue - b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < best) best = d, value = i;
+        }
+    } else {
+        value = PackRGB(fmt_, uint8_t(r), uint8_t(g), uint8_t(b));
+    }
+    blit::Fill(View(), part, value);
 }
 
 void SurfaceImpl::ShowIfVisible() {
@@ -529,6 +555,7 @@ HRESULT SurfaceImpl::Restore() {
     };
     restore(this);
     for (SurfaceImpl* b : chain_) restore(b);
+    PaintWindowBackground();
     ShowIfVisible();
     return DD_OK;
 }

@@ -67,7 +67,12 @@ public:
     virtual bool IsVisible() const { return true; }
     // The colour (0x00BBGGRR) the client area shows where no frame covers
     // it, in a normal window; a full-screen window shows black there.
-    virtual void SetBackground(uint32_t bgr) { (void)bgr; }
+    void SetBackground(uint32_t bgr) {
+        if (bgr == background_) return;
+        background_ = bgr;
+        BackgroundChanged();
+    }
+    uint32_t Background() const { return background_; }
     // Client area in screen coordinates.
     tk::TRect ScreenClientRect() const;
 
@@ -107,9 +112,12 @@ public:
 
 protected:
     virtual void OnPointerCapture(bool /*capture*/) {}
+    // After SetBackground changed the colour.
+    virtual void BackgroundChanged() {}
 
 private:
     std::shared_ptr<Window*> alive_ = std::make_shared<Window*>(this);
+    uint32_t background_ = 0;
     struct Listener {
         int id;
         std::function<void(const KeyEvent&)> key;

@@ -138,13 +138,14 @@ void TForm::Show() {
         });
         FWindow->SetCloseHandler([hwnd] { winsys::PostMessage(hwnd, winsys::WM_CLOSE); });
         ApplyStyle();
+        FWindow->SetBackground(ColorToRGB(Color));
         // A window that starts out active (headless) announces it the way
         // a later activation would.
         if (FWindow->IsActive()) WindowActivated(true);
     } else {
+        FWindow->SetBackground(ColorToRGB(Color));
         FWindow->SetVisible(true);
     }
-    FWindow->SetBackground(ColorToRGB(Color));
     FVisible = true;
 }
 

@@ -139,12 +139,19 @@ TEST_F(Headless, FlipChainShowsBackBufferThroughPalette) {
 
 TEST_F(Headless, WindowedPrimaryShowsClippedBlitInClientArea) {
     win.MoveTo(100, 80);
+    win.SetBackground(tk::RGB(0, 0, 128));
     ASSERT_EQ(dd->SetCooperativeLevel(&win, DDSCL_NORMAL), DD_OK);
     DDSURFACEDESC2 d = Desc();
     d.dwFlags = DDSD_CAPS;
     d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
     auto primary = MakeSurface(dd.Get(), d);
     ASSERT_TRUE(primary);
+    // The desktop under the client area shows the window's background
+    // until something is drawn there; the rest of the desktop does not.
+    EXPECT_EQ(PixelAt(primary.Get(), 100, 80), 0x000080u);
+    EXPECT_EQ(PixelAt(primary.Get(), 739, 559), 0x000080u);
+    EXPECT_EQ(PixelAt(primary.Get(), 99, 80), 0u);
+    EXPECT_EQ(PixelAt(primary.Get(), 740, 559), 0u);
     d = Desc();
     primary->GetSurfaceDesc(&d);
     EXPECT_EQ(d.dwWidth, 1920u);
@@ -174,6 +181,10 @@ TEST_F(Headless, WindowedPrimaryShowsClippedBlitInClientArea) {
     EXPECT_EQ(PixelAt(primary.Get(), 50, 50), 0u);
     EXPECT_EQ(PixelAt(primary.Get(), 100, 80), PixelAt(buffer.Get(), 100 * 640 / 1920, 80 * 480 / 1080));
     EXPECT_EQ(primary->BltFast(0, 0, buffer.Get(), nullptr, 0), DDERR_BLTFASTCANTCLIP);
+    // Restored after a loss, the client area shows the background again.
+    hl::LoseSurfaces();
+    ASSERT_EQ(primary->Restore(), DD_OK);
+    EXPECT_EQ(PixelAt(primary.Get(), 100, 80), 0x000080u);
 }
 
 TEST_F(Headless, DeviceContextDrawsInPixelFormats) {

@@ -61,8 +61,6 @@ public:
     }
     void SetVisible(bool on) override { visible_ = on; }
     bool IsVisible() const override { return visible_; }
-    void SetBackground(uint32_t bgr) override { background_ = bgr; }
-    uint32_t Background() const { return background_; }
     bool Borderless() const { return borderless_; }
     bool StayOnTop() const { return stayOnTop_; }
 
@@ -86,7 +84,6 @@ private:
     bool active_ = true, minimized_ = false, fullScreen_ = false;
     bool borderless_ = false, stayOnTop_ = false;
     bool visible_ = true;
-    uint32_t background_ = 0;
     QImage client_;
     tk::TRect lastDest_;
     int presents_ = 0;

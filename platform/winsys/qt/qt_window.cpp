@@ -295,15 +295,15 @@ QtWindow::~QtWindow() { Windows().erase(this); }
 
 void QtWindow::SetVisible(bool on) { window_.setVisible(on); }
 
-void QtWindow::SetBackground(uint32_t bgr) {
-    const QColor c(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-    if (c == background_) return;
-    background_ = c;
+void QtWindow::BackgroundChanged() {
     window_.ForgetBorder();
     window_.update();
 }
 
-QColor QtWindow::Around() const { return IsFullScreen() ? QColor(Qt::black) : background_; }
+QColor QtWindow::Around() const {
+    const uint32_t bgr = Background();
+    return IsFullScreen() ? QColor(Qt::black) : QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
 std::string QtWindow::Caption() const { return window_.title().toStdString(); }
 

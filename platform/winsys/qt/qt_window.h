@@ -64,7 +64,6 @@ public:
     void SetWindowStyle(bool borderless, bool stayOnTop) override;
     void SetVisible(bool on) override;
     bool IsVisible() const override { return window_.isVisible(); }
-    void SetBackground(uint32_t bgr) override;
 
     QWindow* Handle() { return &window_; }
     // What the client area shows where no frame covers it.
@@ -75,6 +74,7 @@ protected:
     // A captured pointer is hidden, grabbed, and kept at the window's centre
     // so that motion goes on arriving as relative movement.
     void OnPointerCapture(bool capture) override;
+    void BackgroundChanged() override;
 
 private:
     friend class RasterWindow;
@@ -86,7 +86,6 @@ private:
     const Frame* scaledFrom_ = nullptr;
     QRect normalGeometry_;
     bool active_ = false;
-    QColor background_ = Qt::black;
 };
 
 // Every window of the backend.
