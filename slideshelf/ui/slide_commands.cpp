@@ -1,6 +1,10 @@
 // TfrmMain's slide, bitmap and palette commands.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QListWidgetItem>
+#include <QProgressBar>
+#include <QToolButton>
 
 #include "Controls.h"
 #include "EditLibPal.h"
