@@ -78,6 +78,7 @@ void Device::PresentPrimary() {
     // Windowed: the primary is the desktop; the window shows its part of it.
     winsys::Window* w = p->PresentWindow();
     if (!w) return;
+    p->PaintWindowBackground(false);
     tk::TRect sc = w->ScreenClientRect();
     RECT part = Intersect(RECT{sc.Left, sc.Top, sc.Right, sc.Bottom}, RECT{0, 0, p->Width(), p->Height()});
     if (Empty(part)) return;

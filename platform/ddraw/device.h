@@ -33,6 +33,8 @@ struct Device {
     bool modeSet = false;
     DisplayMode mode;
     SurfaceImpl* primary = nullptr;
+    // Where a windowed primary last had the window's background painted.
+    RECT backgroundPainted{};
     std::vector<SurfaceImpl*> surfaces;
 
     bool holdsDesktop = false;  // this device's mode is the desktop's (winsys)
@@ -149,8 +151,10 @@ public:
     bool RotateToGDI();
     winsys::Window* PresentWindow() const;
     // A windowed primary is the desktop: the window's client part of it
-    // shows the window's background until something is drawn there.
-    void PaintWindowBackground();
+    // shows the window's background until something is drawn there. With
+    // `all` false only what the window newly covers (after a move or a
+    // resize) is painted, as a window system repaints exposed parts.
+    void PaintWindowBackground(bool all);
 
 private:
     class DC;

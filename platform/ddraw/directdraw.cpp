@@ -182,7 +182,7 @@ public:
                                 &mode);
             if (flip) s->MakeChain(backs);
             dev_->primary = s;
-            s->PaintWindowBackground();
+            s->PaintWindowBackground(true);
         } else {
             if (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_BACKBUFFER | DDSCAPS_OVERLAY | DDSCAPS_ZBUFFER))
                 return DDERR_INVALIDCAPS;

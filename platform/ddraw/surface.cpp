@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/com/backend.h"
 
@@ -161,13 +162,33 @@ winsys::Window* SurfaceImpl::PresentWindow() const {
     return dev_->coopWindow.Get();
 }
 
-void SurfaceImpl::PaintWindowBackground() {
-    if (dev_->primary != this || dev_->exclusive || lost_) return;
+namespace {
+
+// The parts of `a` outside `b`: at most four rectangles.
+std::vector<RECT> Subtract(const RECT& a, const RECT& b) {
+    const RECT i = Intersect(a, b);
+    if (Empty(i)) return {a};
+    std::vector<RECT> out;
+    for (const RECT& r : {RECT{a.left, a.top, a.right, i.top}, RECT{a.left, i.bottom, a.right, a.bottom},
+                          RECT{a.left, i.top, i.left, i.bottom}, RECT{i.right, i.top, a.right, i.bottom}})
+        if (!Empty(r)) out.push_back(r);
+    return out;
+}
+
+}  // namespace
+
+void SurfaceImpl::PaintWindowBackground(bool all) {
+    if (dev_->primary != this || dev_->exclusive || lost_ || Busy()) return;
     winsys::Window* w = PresentWindow();
     if (!w || !w->IsVisible()) return;
     const tk::TRect sc = w->ScreenClientRect();
-    const RECT part = Intersect(RECT{sc.Left, sc.Top, sc.Right, sc.Bottom}, RECT{0, 0, width_, height_});
-    if (Empty(part)) return;
+    const RECT now = Intersect(RECT{sc.Left, sc.Top, sc.Right, sc.Bottom}, RECT{0, 0, width_, height_});
+    const RECT before = dev_->backgroundPainted;
+    if (!all && now.left == before.left && now.top == before.top && now.right == before.right &&
+        now.bottom == before.bottom)
+        return;
+    dev_->backgroundPainted = now;
+    if (Empty(now)) return;
     const uint32_t bgr = w->Background();
     const int r = bgr & 0xFF, g = (bgr >> 8) & 0xFF, b = (bgr >> 16) & 0xFF;
     uint32_t value = 0;
@@ -183,7 +204,7 @@ void SurfaceImpl::PaintWindowBackground() {
     } else {
         value = PackRGB(fmt_, uint8_t(r), uint8_t(g), uint8_t(b));
     }
-    blit::Fill(View(), part, value);
+    for (const RECT& part : all ? std::vector<RECT>{now} : Subtract(now, before)) blit::Fill(View(), part, value);
 }
 
 void SurfaceImpl::ShowIfVisible() {
@@ -241,6 +262,7 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dr, const RECT& sr, 
 HRESULT SurfaceImpl::Blt(RECT* destRect, IDirectDrawSurface4* srcI, RECT* srcRect, DWORD flags, DDBLTFX* fx) {
     if (HRESULT hr = dev_->display->Fault("Blt")) return hr;
     if (HRESULT hr = Usable()) return hr;
+    PaintWindowBackground(false);
     if (flags & DDBLT_ROP) return DDERR_NORASTEROPHW;
     if (flags & DDBLT_DDROPS) return DDERR_NODDROPSHW;
     if (flags & DDBLT_ROTATIONANGLE) return DDERR_NOROTATIONHW;
@@ -296,6 +318,7 @@ HRESULT SurfaceImpl::Blt(RECT* destRect, IDirectDrawSurface4* srcI, RECT* srcRec
 HRESULT SurfaceImpl::BltFast(DWORD x, DWORD y, IDirectDrawSurface4* srcI, RECT* srcRect, DWORD trans) {
     if (HRESULT hr = dev_->display->Fault("BltFast")) return hr;
     if (HRESULT hr = Usable()) return hr;
+    PaintWindowBackground(false);
     auto* src = static_cast<SurfaceImpl*>(srcI);
     if (!src) return DDERR_INVALIDPARAMS;
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
@@ -397,6 +420,7 @@ HRESULT SurfaceImpl::GetDC(HDC* dc) {
     if (lost_) return DDERR_SURFACELOST;
     if (dc_) return DDERR_DCALREADYCREATED;
     if (locked_) return DDERR_SURFACEBUSY;
+    PaintWindowBackground(false);
     dc_ = std::make_unique<DC>(this);
     *dc = dc_.get();
     return DD_OK;
@@ -450,6 +474,7 @@ HRESULT SurfaceImpl::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD, void*) {
     if (HRESULT hr = Usable()) return hr;
     RECT r = rect ? *rect : RECT{0, 0, width_, height_};
     if (Empty(r) || !Contains(RECT{0, 0, width_, height_}, r)) return DDERR_INVALIDRECT;
+    PaintWindowBackground(false);
     GetSurfaceDesc(desc);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface = View().At(r.left, r.top);
@@ -555,7 +580,7 @@ HRESULT SurfaceImpl::Restore() {
     };
     restore(this);
     for (SurfaceImpl* b : chain_) restore(b);
-    PaintWindowBackground();
+    PaintWindowBackground(true);
     ShowIfVisible();
     return DD_OK;
 }

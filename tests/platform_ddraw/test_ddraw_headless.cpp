@@ -181,6 +181,11 @@ TEST_F(Headless, WindowedPrimaryShowsClippedBlitInClientArea) {
     EXPECT_EQ(PixelAt(primary.Get(), 50, 50), 0u);
     EXPECT_EQ(PixelAt(primary.Get(), 100, 80), PixelAt(buffer.Get(), 100 * 640 / 1920, 80 * 480 / 1080));
     EXPECT_EQ(primary->BltFast(0, 0, buffer.Get(), nullptr, 0), DDERR_BLTFASTCANTCLIP);
+    // A bigger window shows the background where it newly covers the
+    // desktop; what was drawn in the old client area stays.
+    win.SetClientSize(700, 500);
+    EXPECT_EQ(PixelAt(primary.Get(), 750, 100), 0x000080u);
+    EXPECT_EQ(PixelAt(primary.Get(), 100, 80), PixelAt(buffer.Get(), 100 * 640 / 1920, 80 * 480 / 1080));
     // Restored after a loss, the client area shows the background again.
     hl::LoseSurfaces();
     ASSERT_EQ(primary->Restore(), DD_OK);
