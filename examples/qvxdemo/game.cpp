@@ -247,6 +247,12 @@ int Game::Run(const std::string& formFile) {
             opt_.seed, surfaceLosses_, storms_, soundLosses_, faults_, exceptions_, kinds.c_str(),
             foreign_);
         if (foreign_ > 0 || (opt_.frames && frame_ < opt_.frames)) status = 1;
+        // Storms and failed restores pass; pictures gone for good do not.
+        if (frame_ - lastWholeFrame_ > 300) {
+            std::printf("qvxdemo: soak seed %u: no frame drawn with its pictures since frame %d\n", opt_.seed,
+                        lastWholeFrame_);
+            status = 1;
+        }
     }
     if (opt_.dumpFrame >= 0 && !dumped_) {
         std::fprintf(stderr, "qvxdemo: frame %d was not reached\n", opt_.dumpFrame);
@@ -434,6 +440,10 @@ bool Game::Draw() {
                 return false;
         text = "frame " + std::to_string(frame_) + "  Esc quits";
     }
+    // The canvas cannot draw on a lost buffer; found lost here, the frame is
+    // restored like one whose copies failed (a frame without pictures has
+    // no copies to find it).
+    if (back->IsLost() == DDERR_SURFACELOST) return false;
     if (opt_.hud) {
         TQVXCanvas& c = *screen_->BackSurface()->Canvas;
         c.Brush.Style = tk::TBrushStyle::bsClear;
@@ -442,6 +452,8 @@ bool Game::Draw() {
         c.TextOut(4, 2, text);
         c.ReleaseHandle();
     }
+    if (phase_ == Phase::Title ? screen_->ImageCount() > 0 : screen_->ImageSurfaces(kShip) != nullptr)
+        lastWholeFrame_ = frame_;
     return true;
 }
 
@@ -472,6 +484,13 @@ void Game::Flip() {
     if (audio_->DirectSound() && audio_->SoundLibrary() &&
         audio_->BufferCount() < audio_->SoundLibrary()->Count() && frame_ % 30 == 0)
         audio_->RebuildBuffers();
+    // A restore that failed part way (a palette call refused, say) leaves
+    // the picture sets empty until the display is lost again: try again
+    // now and then.
+    if (phase_ == Phase::Play && (screen_->ImageCount() == 0 || screen_->TileCount() == 0) && frame_ % 30 == 0) {
+        ++restores_;
+        screen_->RestoreSurfaces();
+    }
     ReadInput();
     if (phase_ == Phase::Title && (pressed_ || frame_ > opt_.titleFrames)) {
         phase_ = Phase::Play;

@@ -74,6 +74,7 @@ private:
     Phase phase_ = Phase::Title;
     int W_ = 320, H_ = 240;
     int frame_ = 0, bounces_ = 0, shots_ = 0, restores_ = 0, scroll_ = 0;
+    int lastWholeFrame_ = 0;  // the last frame drawn with its pictures
     bool inputRead_ = false, pressed_ = false, firing_ = false, dumped_ = false;
     double shipX_ = 0, shipY_ = 0;
     static constexpr int kBalls = 32;
