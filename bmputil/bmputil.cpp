@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "platform/winsys/winsys.h"
 #include "toolkit/streams.h"
 
@@ -230,18 +234,79 @@ TPixelSource SourceOf(const TBitmapInfo& info, std::span<const uint8_t> pixels) 
     return s;
 }
 
+namespace {
+
+// Chunks of this many pixels are remapped whole once every index in them
+// has its answer.
+constexpr int kChunk = 64;
+
+#if defined(__x86_64__)
+// Clang and GCC 12 warn about the permute intrinsics' undefined start.
+#pragma GCC diagnostic push
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+// With AVX-512 VBMI the 256-entry table sits in four registers and 64
+// indices at a time are looked up by byte permutes; a second table of
+// 0x80 (answered) or 0 shows whether a chunk holds an index not yet
+// answered. Returns how many pixels from the start it remapped: whole
+// chunks up to the first that holds an unanswered index.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) int RemapKnownVbmi(const uint8_t* in, uint8_t* out, int n,
+                                                                         const uint8_t* table,
+                                                                         const uint8_t* known) {
+    __m512i t[4], k[4];
+    for (int q = 0; q < 4; ++q) {
+        t[q] = _mm512_loadu_si512(table + 64 * q);
+        k[q] = _mm512_loadu_si512(known + 64 * q);
+    }
+    int i = 0;
+    for (; i + kChunk <= n; i += kChunk) {
+        const __m512i idx = _mm512_loadu_si512(in + i);
+        const __mmask64 high = _mm512_movepi8_mask(idx);  // index >= 128
+        const __m512i ok = _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(k[0], idx, k[1]),
+                                                  _mm512_permutex2var_epi8(k[2], idx, k[3]));
+        if (_mm512_movepi8_mask(ok) != ~__mmask64(0)) break;
+        _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(high, _mm512_permutex2var_epi8(t[0], idx, t[1]),
+                                                            _mm512_permutex2var_epi8(t[2], idx, t[3])));
+    }
+    return i;
+}
+#pragma GCC diagnostic pop
+
+bool HasVbmi() {
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    return has;
+}
+#endif
+
+// Remaps whole chunks whose indices all have answers; returns how many
+// pixels it did (0 where the processor has no byte permutes).
+int RemapKnown(const uint8_t* in, uint8_t* out, int n, const uint8_t* table, const uint8_t* known) {
+#if defined(__x86_64__)
+    if (HasVbmi()) return RemapKnownVbmi(in, out, n, table, known);
+#endif
+    (void)in, (void)out, (void)n, (void)table, (void)known;
+    return 0;
+}
+
+}  // namespace
+
 void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, ptrdiff_t dstStride,
                  std::optional<uint8_t> transparent, const std::function<void(int row)>& rowDone) {
     // MatchColor answers a colour the same way until the palette changes,
     // and the palette only changes by taking in the colour being matched, so
     // each colour index needs matching once: when a pixel first uses it.
+    // Pixels are taken in order, so colours join the palette in the order
+    // they are first used; runs whose indices are all answered are a plain
+    // table remap.
     if (src.width <= 0) return;
-    int16_t map[256];
-    std::fill(std::begin(map), std::end(map), int16_t(-1));
-    uint8_t table8[256] = {};
+    alignas(64) uint8_t table8[256] = {};
+    alignas(64) uint8_t known8[256] = {};  // 0x80 once answered
     int known = 0;
     if (transparent) {
-        map[*transparent] = 0;
+        table8[*transparent] = 0;
+        known8[*transparent] = 0x80;
         known = 1;
     }
     const TRGBQuad* table = src.info->bmiColors;
@@ -249,21 +314,24 @@ void MatchPixels(TLibPalette& palette, const TPixelSource& src, uint8_t* dst, pt
     for (int y = 0; y < src.height; ++y, in += src.stride, dst += dstStride) {
         if (known == 256) {
             // Every index answered: a plain table remap.
-            for (int x = 0; x < src.width; ++x) dst[x] = table8[in[x]];
+            const int done = RemapKnown(in, dst, src.width, table8, known8);
+            for (int x = done; x < src.width; ++x) dst[x] = table8[in[x]];
         } else {
-            for (int x = 0; x < src.width; ++x) {
-                const uint8_t v = in[x];
-                int16_t m = map[v];
-                if (m < 0) [[unlikely]] {
-                    const TRGBQuad& q = table[v];
-                    m = map[v] =
-                        static_cast<int16_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
-                    ++known;
+            int x = 0;
+            while (x < src.width) {
+                x += RemapKnown(in + x, dst + x, src.width - x, table8, known8);
+                // One chunk pixel by pixel, answering indices as they come.
+                for (const int end = std::min(src.width, x + kChunk); x < end; ++x) {
+                    const uint8_t v = in[x];
+                    if (!known8[v]) [[unlikely]] {
+                        const TRGBQuad& q = table[v];
+                        table8[v] = static_cast<uint8_t>(MatchColor(palette, q.rgbRed, q.rgbGreen, q.rgbBlue));
+                        known8[v] = 0x80;
+                        ++known;
+                    }
+                    dst[x] = table8[v];
                 }
-                dst[x] = static_cast<uint8_t>(m);
             }
-            if (known == 256)
-                for (int i = 0; i < 256; ++i) table8[i] = static_cast<uint8_t>(map[i]);
         }
         if (rowDone) rowDone(y);
     }

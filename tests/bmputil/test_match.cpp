@@ -133,7 +133,8 @@ Case RandomCase(std::mt19937& rng, int paletteMode) {
     }
     c.info.bmiColors[rng() % 256] =
         TRGBQuad{c.palette[0].Blue, c.palette[0].Green, c.palette[0].Red, 0};
-    c.width = static_cast<int>(rng() % 37);
+    // Now and then wide enough for whole 64-pixel chunks.
+    c.width = static_cast<int>(rng() % 8 == 0 ? 64 + rng() % 200 : rng() % 37);
     c.height = static_cast<int>(rng() % 23);
     const bool bottomUp = rng() % 2;
     c.info.bmiHeader.biWidth = c.width;
