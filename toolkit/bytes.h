@@ -59,6 +59,13 @@ public:
     uint8_t& operator[](size_t i) { return p_[i]; }
     uint8_t operator[](size_t i) const { return p_[i]; }
 
+    // For short-lived programs that read whole libraries (qvxlib): blocks
+    // from 64 KiB up to the huge-page size are carved from shared 8 MiB
+    // chunks on huge pages, and a chunk is given back when its last block
+    // goes. Off by default: in an editor a deleted picture's memory would
+    // stay held while others in its chunk live.
+    static void SetSharedChunks(bool on);
+
     // Keeps the first `size` bytes (no more than it holds).
     void Truncate(size_t size) { n_ = std::min(n_, size); }
 
@@ -74,7 +81,7 @@ public:
     }
 
 private:
-    static uint8_t* Allocate(size_t size);  // null for 0; freed with std::free
+    static uint8_t* Allocate(size_t size);  // null for 0
     struct Free {
         void operator()(uint8_t* p) const;
     };

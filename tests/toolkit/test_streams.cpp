@@ -2,8 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <random>
 
+#include "toolkit/bytes.h"
 #include "toolkit/fileio.h"
 #include "toolkit/streamblock.h"
 #include "toolkit/streams.h"
@@ -50,6 +54,35 @@ TEST(Streams, ReadBlockHoldsExactlyTheBytesRead) {
         m.SetPosition(3);
         EXPECT_THROW(ReadBlock(m, static_cast<int64_t>(size) + 1), EReadError);
     }
+}
+
+// Blocks carved from shared chunks never overlap, whatever the order they
+// come and go in; a chunk emptied while current is carved again from its
+// start, and blocks outlive the switch being turned off.
+TEST(Streams, SharedChunkBlocksKeepTheirBytesWhileOthersComeAndGo) {
+    TBytes::SetSharedChunks(true);
+    std::mt19937 rng(7);
+    std::vector<std::pair<TBytes, uint8_t>> live;
+    auto intact = [](const std::pair<TBytes, uint8_t>& b) {
+        return std::all_of(b.first.begin(), b.first.end(), [&](uint8_t v) { return v == b.second; });
+    };
+    for (int op = 0; op < 600; ++op) {
+        if (live.empty() || rng() % 3 != 0) {
+            const size_t size = (64u << 10) + rng() % (700u << 10);
+            TBytes b = TBytes::Uninitialized(size);
+            const uint8_t fill = static_cast<uint8_t>(op);
+            std::memset(b.data(), fill, size);
+            live.emplace_back(std::move(b), fill);
+        } else {
+            live.erase(live.begin() + static_cast<std::ptrdiff_t>(rng() % live.size()));
+        }
+        if (live.size() > 40) live.erase(live.begin(), live.begin() + 20);
+        if (op % 50 == 0) {
+            for (const auto& b : live) ASSERT_TRUE(intact(b)) << op;
+        }
+    }
+    TBytes::SetSharedChunks(false);
+    for (const auto& b : live) EXPECT_TRUE(intact(b));
 }
 
 TEST(Streams, FileOpenAndCreateMessagesNameTheFile) {
