@@ -10,6 +10,7 @@
 #endif
 
 #include "platform/winsys/winsys.h"
+#include "toolkit/cpufeatures.h"
 #include "toolkit/streams.h"
 
 namespace bmputil {
@@ -272,19 +273,13 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) int RemapKnownVbmi(const 
     return i;
 }
 #pragma GCC diagnostic pop
-
-bool HasVbmi() {
-    static const bool has =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    return has;
-}
 #endif
 
 // Remaps whole chunks whose indices all have answers; returns how many
 // pixels it did (0 where the processor has no byte permutes).
 int RemapKnown(const uint8_t* in, uint8_t* out, int n, const uint8_t* table, const uint8_t* known) {
 #if defined(__x86_64__)
-    if (HasVbmi()) return RemapKnownVbmi(in, out, n, table, known);
+    if (tk::HasAvx512Vbmi()) return RemapKnownVbmi(in, out, n, table, known);
 #endif
     (void)in, (void)out, (void)n, (void)table, (void)known;
     return 0;

@@ -6,7 +6,7 @@
 
 namespace tk {
 
-int NearestPaletteIndex(const TLogPalette& palette, uint8_t r, uint8_t g, uint8_t b) {
+int NearestPaletteIndex(std::span<const TPaletteEntry> palette, uint8_t r, uint8_t g, uint8_t b) {
     int best = 0;
     long bestDist = -1;
     for (size_t i = 0; i < palette.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,7 @@ struct TPaletteEntry {
 };
 using TLogPalette = std::vector<TPaletteEntry>;
 // The entry nearest to (r, g, b) by squared RGB distance, lowest on ties.
-int NearestPaletteIndex(const TLogPalette& palette, uint8_t r, uint8_t g, uint8_t b);
+int NearestPaletteIndex(std::span<const TPaletteEntry> palette, uint8_t r, uint8_t g, uint8_t b);
 
 // A drawing target. Painting happens on Target(), an image in a format
 // QPainter can draw on. A context may hold a selected logical palette;

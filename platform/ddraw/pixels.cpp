@@ -1,5 +1,7 @@
 #include "pixels.h"
 
+#include "toolkit/cpufeatures.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -140,12 +142,6 @@ QVX_VBMI void ExpandPaletteVbmi(const uint8_t* in, int n, const uint8_t (*planes
 }
 #undef QVX_VBMI
 #pragma GCC diagnostic pop
-
-bool HasVbmi() {
-    static const bool has =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    return has;
-}
 #endif
 
 }  // namespace
@@ -156,7 +152,7 @@ PaletteExpander::PaletteExpander(const uint32_t table[256]) {
         for (int c = 0; c < 4; ++c) planes_[c][i] = static_cast<uint8_t>(table[i] >> (8 * c));
     alphaAlike_ = std::all_of(planes_[3], planes_[3] + 256, [&](uint8_t a) { return a == planes_[3][0]; });
 #if defined(__x86_64__)
-    vbmi_ = HasVbmi();
+    vbmi_ = tk::HasAvx512Vbmi();
 #endif
 }
 

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <thread>
 #include <cstdlib>
-#include <climits>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -184,26 +183,15 @@ void SurfaceImpl::PaintWindowBackground(bool all) {
     const tk::TRect sc = w->ScreenClientRect();
     const RECT now = Intersect(RECT{sc.Left, sc.Top, sc.Right, sc.Bottom}, RECT{0, 0, width_, height_});
     const RECT before = dev_->backgroundPainted;
-    if (!all && now.left == before.left && now.top == before.top && now.right == before.right &&
-        now.bottom == before.bottom)
-        return;
+    if (!all && now == before) return;
     dev_->backgroundPainted = now;
     if (Empty(now)) return;
-    const uint32_t bgr = w->Background();
-    const int r = bgr & 0xFF, g = (bgr >> 8) & 0xFF, b = (bgr >> 16) & 0xFF;
-    uint32_t value = 0;
-    if (fmt_.Palettized()) {
-        // The nearest entry of the palette the desktop shows.
-        const PALETTEENTRY* pal = EffectivePalette();
-        int best = INT_MAX;
-        for (uint32_t i = 0; i < 256; ++i) {
-            const int dr = pal[i].peRed - r, dg = pal[i].peGreen - g, db = pal[i].peBlue - b;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < best) best = d, value = i;
-        }
-    } else {
-        value = PackRGB(fmt_, uint8_t(r), uint8_t(g), uint8_t(b));
-    }
+    const tk::TColor c = w->Background();
+    const uint8_t r = tk::GetRValue(c), g = tk::GetGValue(c), b = tk::GetBValue(c);
+    // Palettized: the nearest entry of the palette the desktop shows.
+    const uint32_t value = fmt_.Palettized()
+                               ? uint32_t(tk::NearestPaletteIndex(std::span(EffectivePalette(), 256), r, g, b))
+                               : PackRGB(fmt_, r, g, b);
     for (const RECT& part : all ? std::vector<RECT>{now} : Subtract(now, before)) blit::Fill(View(), part, value);
 }
 

@@ -301,8 +301,8 @@ void QtWindow::BackgroundChanged() {
 }
 
 QColor QtWindow::Around() const {
-    const uint32_t bgr = Background();
-    return IsFullScreen() ? QColor(Qt::black) : QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    const tk::TColor c = Background();
+    return IsFullScreen() ? QColor(Qt::black) : QColor(tk::GetRValue(c), tk::GetGValue(c), tk::GetBValue(c));
 }
 
 std::string QtWindow::Caption() const { return window_.title().toStdString(); }
