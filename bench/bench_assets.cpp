@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "benchutil.h"
-#include "qvx/assets/QVXILib.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/image_library.h"
+#include "qvx/assets/sound_library.h"
 #include "toolkit/picture.h"
 #include "toolkit/streams.h"
 

@@ -10,7 +10,7 @@
 
 #include "benchjpeg.h"
 #include "benchutil.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/streams.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

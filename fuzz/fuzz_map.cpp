@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "qvx/assets/QVXMap.h"
+#include "qvx/assets/map_library.h"
 #include "toolkit/streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/sound_library.h"
 #include "toolkit/streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -9,7 +9,7 @@
 
 #include "Controls.h"
 #include "Dialogs.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/recentfiles.h"
 
 class QAction;

@@ -1,8 +1,8 @@
 #include "registry.h"
 
-#include "QVXILib.h"
-#include "QVXMap.h"
-#include "qvxslib.h"
+#include "image_library.h"
+#include "map_library.h"
+#include "sound_library.h"
 
 namespace qvx {
 

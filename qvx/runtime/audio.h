@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/dsound/dsound.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/sound_library.h"
 #include "qvx/runtime/gameparts.h"
 #include "toolkit/classes.h"
 

@@ -4,7 +4,7 @@
 #include "forms.h"
 #include "input.h"
 #include "qvx/assets/registry.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"
 

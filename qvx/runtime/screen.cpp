@@ -4,8 +4,8 @@
 
 #include "application.h"
 #include "dxerror.h"
-#include "qvx/assets/QVXILib.h"
-#include "qvx/assets/QVXMap.h"
+#include "qvx/assets/image_library.h"
+#include "qvx/assets/map_library.h"
 
 namespace qvx {
 

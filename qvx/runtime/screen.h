@@ -16,7 +16,7 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/winsys/messages.h"
 #include "platform/winsys/winsys.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/gameparts.h"
 #include "qvx/runtime/surface.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "dxerror.h"
-#include "qvx/assets/QVXILib.h"
+#include "qvx/assets/image_library.h"
 #include "screen.h"
 #include "toolkit/picture.h"
 

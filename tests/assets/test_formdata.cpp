@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "assetbytes.h"
-#include "qvx/assets/QVXILib.h"
-#include "qvx/assets/QVXMap.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/image_library.h"
+#include "qvx/assets/map_library.h"
+#include "qvx/assets/sound_library.h"
 #include "testutil.h"
 #include "toolkit/formtext.h"
 #include "toolkit/propstream.h"

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "assetbytes.h"
-#include "qvx/assets/QVXILib.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/image_library.h"
+#include "qvx/assets/sound_library.h"
 #include "testutil.h"
 
 using namespace assetbytes;

@@ -1,5 +1,5 @@
 #include "assetbytes.h"
-#include "qvx/assets/QVXMap.h"
+#include "qvx/assets/map_library.h"
 #include "testutil.h"
 
 using namespace assetbytes;

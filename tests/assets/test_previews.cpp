@@ -2,7 +2,7 @@
 #include <QImage>
 
 #include "assetbytes.h"
-#include "qvx/assets/QVXILib.h"
+#include "qvx/assets/image_library.h"
 #include "testutil.h"
 #include "toolkit/graphics.h"
 #include "toolkit/picture.h"

@@ -1,6 +1,6 @@
 #include "assetbytes.h"
-#include "qvx/assets/QVXMap.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/map_library.h"
+#include "qvx/assets/sound_library.h"
 #include "testutil.h"
 
 using namespace assetbytes;

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "fixtures.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/fileio.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"

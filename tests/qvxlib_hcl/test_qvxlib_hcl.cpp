@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "../hicolor/fixtures.h"
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "runtool.h"
 #include "toolkit/streams.h"
 #include "tools/qvxlib/qvxlib.h"

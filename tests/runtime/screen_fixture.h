@@ -12,7 +12,7 @@
 #include "../assets/assetbytes.h"
 #include "platform/ddraw/headless/headless.h"
 #include "platform/winsys/headless/headless.h"
-#include "qvx/assets/QVXILib.h"
+#include "qvx/assets/image_library.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/screen.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/com/backend.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/sound_library.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/formdata.h"

@@ -1,5 +1,5 @@
 // Library pictures turned into the screen's surfaces.
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "screen_fixture.h"
 #include "toolkit/picture.h"
 #include "toolkit/propstream.h"

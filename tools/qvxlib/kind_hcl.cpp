@@ -7,7 +7,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
-#include "qvx/hicolor/QVX.h"
+#include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/jpegcodec.h"
 #include "toolkit/metafilecodec.h"
 #include "toolkit/picture.h"

@@ -8,7 +8,7 @@
 #include "bmputil/bmputil.h"
 #include "kind_assets.h"
 #include "toolkit/names.h"
-#include "qvx/assets/QVXILib.h"
+#include "qvx/assets/image_library.h"
 #include "toolkit/picture.h"
 
 namespace qvxlib {

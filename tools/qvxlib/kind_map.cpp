@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kind_assets.h"
-#include "qvx/assets/QVXMap.h"
+#include "qvx/assets/map_library.h"
 #include "toolkit/names.h"
 
 namespace qvxlib {

@@ -6,7 +6,7 @@
 #include "kind_assets.h"
 #include "platform/dsound/mixer.h"
 #include "toolkit/names.h"
-#include "qvx/assets/qvxslib.h"
+#include "qvx/assets/sound_library.h"
 #include "toolkit/sysutils.h"
 
 namespace qvxlib {

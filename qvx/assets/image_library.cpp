@@ -1,4 +1,4 @@
-#include "QVXILib.h"
+#include "image_library.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "qvxslib.h"
+#include "sound_library.h"
 
 #include <algorithm>
 #include <cstring>

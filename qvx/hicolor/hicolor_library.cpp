@@ -1,4 +1,4 @@
-#include "QVX.h"
+#include "hicolor_library.h"
 
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"

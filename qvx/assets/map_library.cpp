@@ -1,4 +1,4 @@
-#include "QVXMap.h"
+#include "map_library.h"
 
 #include <algorithm>
 #include <cstring>
