@@ -16,7 +16,7 @@
 #include "benchutil.h"
 #include "hueshelf/ui/Application.h"
 #include "hueshelf/ui/Dialogs.h"
-#include "hueshelf/ui/Unit1.h"
+#include "hueshelf/ui/Main.h"
 #include "toolkit/sysutils.h"
 
 namespace {

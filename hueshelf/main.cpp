@@ -1,7 +1,7 @@
 #include <QTimer>
 
 #include "hueshelf/ui/Application.h"
-#include "hueshelf/ui/Unit1.h"
+#include "hueshelf/ui/Main.h"
 
 int main(int argc, char** argv) {
     hueshelf::THueshelfApplication app(argc, argv);

@@ -20,7 +20,7 @@
 
 #include "hueshelf/ui/Application.h"
 #include "hueshelf/ui/Dialogs.h"
-#include "hueshelf/ui/Unit1.h"
+#include "hueshelf/ui/Main.h"
 
 class ScriptedDialogs : public hueshelf::TDialogs {
 public:

@@ -9,7 +9,7 @@
 
 #include "hueshelf/ui/Application.h"
 #include "hueshelf/ui/Dialogs.h"
-#include "hueshelf/ui/Unit1.h"
+#include "hueshelf/ui/Main.h"
 #include "toolkit/recentfiles.h"
 
 namespace {

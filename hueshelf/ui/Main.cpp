@@ -1,4 +1,4 @@
-#include "Unit1.h"
+#include "Main.h"
 
 #include <QCloseEvent>
 #include <QDir>
