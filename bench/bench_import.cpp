@@ -11,7 +11,7 @@
 
 #include "benchutil.h"
 #include "bmputil/bmputil.h"
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 
 int main() {
     using namespace bmputil;
@@ -34,10 +34,10 @@ int main() {
     const size_t n = pixels.size();
 
     // The import as the editor and qvxlib run it: a new library, one add.
-    std::unique_ptr<slideshelf::TIntroLibrary> lib;
+    std::unique_ptr<qvx::TIntroLibrary> lib;
     auto add = [&] {
         lib.reset();
-        lib = std::make_unique<slideshelf::TIntroLibrary>();
+        lib = std::make_unique<qvx::TIntroLibrary>();
         lib->AddBitmap("BENCH", info, pixels, {}, std::nullopt);
     };
 
@@ -71,7 +71,7 @@ int main() {
     std::vector<uint8_t> literalPixels;
     TLibPalette literalPalette;
     const double literal = bench::Seconds([&] {
-        slideshelf::TIntroLibrary fresh;
+        qvx::TIntroLibrary fresh;
         literalPalette = fresh.Palette();
         literalPixels.assign(n, 0);
         MatchPixelsLiteral(literalPalette, SourceOf(info, pixels), literalPixels.data(), kSize,

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace slideshelf;
+    using namespace qvx;
     TIntroLibrary lib;
     TLoadResult result = TLoadResult::Loaded;
     bool failed = false;

@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/palette_file.h"
 #include "toolkit/sysutils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace slideshelf;
+    using namespace qvx;
     // The name's extension only matters for files without a signature.
     const char* names[] = {"in.pal", "in.act", "in.gpl", "in.bin"};
     const std::string name = names[size % 4];

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 
 class QDialog;
 class QWidget;
@@ -70,7 +70,7 @@ QStringList QtNameFilters(const QString& filter);
 // The library's own dialogs (open, save, "Invalid Image Library") routed
 // through IDialogs with the editor's dialog texts. Remembers whether the
 // last open dialog chose a file, so the window knows the library changed.
-class TLibraryDialogs : public IIntroLibDialogs {
+class TLibraryDialogs : public qvx::IIntroLibDialogs {
 public:
     TLibraryDialogs(IDialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
     std::optional<std::string> SaveFileName() override;

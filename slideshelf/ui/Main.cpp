@@ -29,7 +29,7 @@
 #include "EditLibPal.h"
 #include "Forms.h"
 #include "Rename.h"
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/palette_file.h"
 #include "toolkit/graphics.h"
 #include "toolkit/names.h"
 #include "toolkit/streams.h"
@@ -176,7 +176,7 @@ void TfrmMain::BuildToolBar(QWidget* central) {
     ComboBox1 = new QComboBox(Panel1);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setToolTip(QStringLiteral("Transition Effect"));
-    for (const char* name : TransitionNames) ComboBox1->addItem(QLatin1String(name));
+    for (const char* name : qvx::TransitionNames) ComboBox1->addItem(QLatin1String(name));
     ComboBox1->setMaxVisibleItems(12);
     ComboBox1->setGeometry(170, 3, 145, 22);
 
@@ -432,7 +432,7 @@ void TfrmMain::FreeSlide(int index) { library_.FreeSlide(index); }
 void TfrmMain::FillListFromLibrary() {
     Images->clear();
     for (int i = 0; i < library_.SlideCount(); ++i) {
-        const TIntroSlide* s = library_.Slide(i);
+        const qvx::TIntroSlide* s = library_.Slide(i);
         const std::string name = s ? s->NameText() : std::string();
         Images->addItem(tk::NameToText(name));
     }
@@ -472,7 +472,7 @@ void TfrmMain::OpenLibrary() {
 }
 
 void TfrmMain::OpenLibraryFile(const QString& fileName) {
-    TLoadResult result = TLoadResult::Loaded;
+    qvx::TLoadResult result = qvx::TLoadResult::Loaded;
     try {
         result = library_.LoadFromFile(LocalFileName(fileName));
     } catch (...) {
@@ -480,8 +480,8 @@ void TfrmMain::OpenLibraryFile(const QString& fileName) {
         throw;
     }
     LibraryOpened();
-    if (result == TLoadResult::InvalidMagic) {
-        dialogs_.ShowError(this, QStringLiteral("Error"), QString::fromLatin1(SInvalidLibrary));
+    if (result == qvx::TLoadResult::InvalidMagic) {
+        dialogs_.ShowError(this, QStringLiteral("Error"), QString::fromLatin1(qvx::SInvalidLibrary));
         return;
     }
     Remember(library_.FileName());

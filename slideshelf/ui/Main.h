@@ -10,7 +10,7 @@
 
 #include "Dialogs.h"
 #include "bmputil/bmputil.h"
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 #include "toolkit/picture.h"
 #include "toolkit/recentfiles.h"
 
@@ -40,7 +40,7 @@ public:
     void SetRenameDialog(TfrmRename* dialog) { frmRename_ = dialog; }
 
     // The library: header with the palette, file name, slides (list order).
-    TIntroLibrary& Library() { return library_; }
+    qvx::TIntroLibrary& Library() { return library_; }
 
     // Current bitmap: the 8-bit picture loaded last, until discarded.
     bool HasBitmap() const { return bitmapInfo_ != nullptr; }
@@ -183,7 +183,7 @@ private:
 
     IDialogs& dialogs_;
     TLibraryDialogs libDialogs_;
-    TIntroLibrary library_;
+    qvx::TIntroLibrary library_;
     TfrmRename* frmRename_ = nullptr;
 
     std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;

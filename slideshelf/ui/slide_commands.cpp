@@ -11,7 +11,7 @@
 #include "Forms.h"
 #include "Main.h"
 #include "Rename.h"
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/palette_file.h"
 #include "toolkit/graphics.h"
 #include "toolkit/names.h"
 #include "toolkit/streams.h"
@@ -50,9 +50,9 @@ void TfrmMain::ShowSlide(int index) {
     // edit its palette.
     EnableBitmapCommands(false, false);
     RepaintPicture();
-    const TIntroSlide* slide = library_.Slide(index);
+    const qvx::TIntroSlide* slide = library_.Slide(index);
     if (!slide) return;
-    std::unique_ptr<bmputil::TBitmapInfo> info = SlideBitmapInfo(*slide, library_.Palette());
+    std::unique_ptr<bmputil::TBitmapInfo> info = qvx::SlideBitmapInfo(*slide, library_.Palette());
     bmputil::AssignDIB(display_, *info, slide->Pixels);
     SetPanel(0, QStringLiteral("W=%1").arg(display_.Width()));
     SetPanel(1, QStringLiteral("H=%1").arg(display_.Height()));
@@ -71,7 +71,7 @@ void TfrmMain::ImagesClick() {
     ShowSlide(index);
     mnuRemoveImage->setEnabled(true);
     BtnRemoveImage->setEnabled(true);
-    const TIntroSlide* slide = library_.Slide(index);
+    const qvx::TIntroSlide* slide = library_.Slide(index);
     if (!slide) return;
     // Out of the list's range: no item is selected.
     ComboBox1->setCurrentIndex(slide->Transition < ComboBox1->count() ? slide->Transition : -1);
@@ -121,11 +121,11 @@ void TfrmMain::Remove1Click() {
     if (dialogs_.Execute(*frmRename_) != QDialog::Accepted) return;
     // New names are one byte a character; a name left as it was keeps its
     // bytes. The list shows what is stored.
-    const TIntroSlide* before = library_.Slide(index);
+    const qvx::TIntroSlide* before = library_.Slide(index);
     const std::string bytes = tk::NameFromText(frmRename_->Edit1->text().left(8),
                                                before ? before->NameText() : std::string(), tk::TNameEncoding::Latin1);
     library_.RenameSlide(index, bytes);
-    const TIntroSlide* slide = library_.Slide(index);
+    const qvx::TIntroSlide* slide = library_.Slide(index);
     const std::string stored = slide ? slide->NameText() : bytes;
     Images->item(index)->setText(tk::NameToText(stored));
     Images->SetItemIndex(index);
@@ -133,9 +133,9 @@ void TfrmMain::Remove1Click() {
 
 void TfrmMain::SpeedButton2Click() {
     const int index = Images->ItemIndex();
-    const TIntroSlide* slide = library_.Slide(index);
+    const qvx::TIntroSlide* slide = library_.Slide(index);
     if (index < 0 || !slide) return;
-    TSlideProps props;
+    qvx::TSlideProps props;
     props.Speed = SpeedSpin->Value();
     props.Hold = HoldSpin->Value();
     // With no item chosen in the list the slide keeps its transition.
@@ -204,8 +204,8 @@ void TfrmMain::AddCurrentImage() {
     if (!bitmapInfo_) return;
     // Named from the bitmap's own file: New and Open Library clear the
     // status panel that shows it, but the bitmap stays loaded.
-    const std::string name = SlideNameFromPath(bitmapFile_.toStdString());
-    TSlideProps props;
+    const std::string name = qvx::SlideNameFromPath(bitmapFile_.toStdString());
+    qvx::TSlideProps props;
     props.Transition = curTransition_;
     props.Speed = curSpeed_;
     props.Hold = curHold_;
@@ -278,7 +278,7 @@ void TfrmMain::mnuImportPalClick() {
     const QString file = dialogs_.OpenFile(this, PaletteOpenDialog());
     if (file.isEmpty()) return;
     // The whole file is read and checked before anything changes.
-    const std::vector<TRgb> colors = ReadPalette(tk::ReadFileBytes(LocalFileName(file)), file.toStdString());
+    const std::vector<qvx::TRgb> colors = qvx::ReadPalette(tk::ReadFileBytes(LocalFileName(file)), file.toStdString());
     if (library_.SlideCount() > 0 &&
         !dialogs_.Confirm(this, QStringLiteral("Confirm"),
                           QStringLiteral("The slides keep their colour indices and will show the imported "
@@ -295,18 +295,18 @@ void TfrmMain::mnuExportPalClick() {
     if (file.isEmpty()) return;
     // The extension tells the format; the RIFF filter makes a .pal RIFF,
     // and a name without a known extension takes its filter's format.
-    std::optional<TPaletteFormat> format = PaletteFormatFromExtension(file.toStdString());
-    if (filter == QLatin1String(kRiffPaletteFilter) && (!format || *format == TPaletteFormat::Jasc))
-        format = TPaletteFormat::Riff;
+    std::optional<qvx::TPaletteFormat> format = qvx::PaletteFormatFromExtension(file.toStdString());
+    if (filter == QLatin1String(kRiffPaletteFilter) && (!format || *format == qvx::TPaletteFormat::Jasc))
+        format = qvx::TPaletteFormat::Riff;
     if (!format) {
         if (filter.startsWith(QLatin1String("JASC")))
-            format = TPaletteFormat::Jasc;
+            format = qvx::TPaletteFormat::Jasc;
         else if (filter.startsWith(QLatin1String("Adobe")))
-            format = TPaletteFormat::Act;
+            format = qvx::TPaletteFormat::Act;
         else
-            format = TPaletteFormat::Gpl;
+            format = qvx::TPaletteFormat::Gpl;
     }
-    ExportPaletteFile(library_.Palette(), LocalFileName(file), format);
+    qvx::ExportPaletteFile(library_.Palette(), LocalFileName(file), format);
 }
 
 void TfrmMain::BlackPalette1Click() {

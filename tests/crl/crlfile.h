@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 
 namespace testcrl {
 

@@ -6,10 +6,10 @@
 
 #include "../bmputil/bmpfile.h"
 #include "crlfile.h"
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 #include "toolkit/streams.h"
 
-using namespace slideshelf;
+using namespace qvx;
 using namespace testcrl;
 using testbmp::BmpSpec;
 using testbmp::Rgb;

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <string>
 
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/palette_file.h"
 #include "toolkit/streams.h"
 #include "toolkit/sysutils.h"
 
-using namespace slideshelf;
+using namespace qvx;
 namespace fs = std::filesystem;
 
 namespace {

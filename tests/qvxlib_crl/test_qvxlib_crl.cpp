@@ -14,10 +14,10 @@
 
 #include "../bmputil/bmpfile.h"
 #include "../crl/crlfile.h"
-#include "slideshelf/model/introlib.h"
+#include "qvx/intro/intro_library.h"
 #include "toolkit/streams.h"
 
-using namespace slideshelf;
+using namespace qvx;
 using namespace testcrl;
 namespace fs = std::filesystem;
 

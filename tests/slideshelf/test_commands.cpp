@@ -16,6 +16,7 @@
 #include "slideshelf/ui/Rename.h"
 
 using namespace slideshelf;
+using namespace qvx;
 using sstest::TEditor;
 using testbmp::Rgb;
 

@@ -9,9 +9,10 @@
 #include <QUrl>
 
 #include "harness.h"
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/palette_file.h"
 
 using namespace slideshelf;
+using namespace qvx;
 using sstest::TEditor;
 
 namespace {

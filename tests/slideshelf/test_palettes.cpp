@@ -18,6 +18,7 @@
 #include "slideshelf/ui/EditLibPal.h"
 
 using namespace slideshelf;
+using namespace qvx;
 using sstest::TEditor;
 
 namespace {

@@ -19,6 +19,7 @@
 #include "toolkit/sysutils.h"
 
 using namespace slideshelf;
+using namespace qvx;
 using sstest::TEditor;
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include "bmputil/bmputil.h"
 #include "qvxlib.h"
-#include "slideshelf/model/introlib.h"
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/intro_library.h"
+#include "qvx/intro/palette_file.h"
 #include "toolkit/names.h"
 #include "toolkit/picture.h"
 #include "toolkit/streams.h"
@@ -16,8 +16,8 @@
 namespace qvxlib {
 namespace {
 
-using slideshelf::TIntroLibrary;
-using slideshelf::TIntroSlide;
+using qvx::TIntroLibrary;
+using qvx::TIntroSlide;
 
 // A slide name for the table: as names are shown everywhere, with control
 // characters as '?', padded to 8 characters.
@@ -30,8 +30,8 @@ std::string TableName(const std::string& bytes) {
 }
 
 void Load(TIntroLibrary& lib, const std::string& file) {
-    if (lib.LoadFromFile(file) == slideshelf::TLoadResult::InvalidMagic)
-        throw tk::Exception(slideshelf::SInvalidLibrary);
+    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic)
+        throw tk::Exception(qvx::SInvalidLibrary);
 }
 
 bool Detect(const std::vector<uint8_t>& head) {
@@ -46,8 +46,8 @@ bool Detect(const std::vector<uint8_t>& head) {
 }
 
 std::string TransitionText(int t) {
-    if (t >= 0 && t < slideshelf::kTransitionCount)
-        return slideshelf::TransitionNames[static_cast<size_t>(t)];
+    if (t >= 0 && t < qvx::kTransitionCount)
+        return qvx::TransitionNames[static_cast<size_t>(t)];
     return "(unknown)";
 }
 
@@ -110,7 +110,7 @@ int Roundtrip(const Args&, const std::string& in, const std::string& out) {
 
 // An 8-bit bitmap file of the slide: colour table = the library palette,
 // rows top first exactly as stored (negative height).
-std::vector<uint8_t> SlideBitmapFile(const TIntroSlide& s, const slideshelf::TLibPalette& palette) {
+std::vector<uint8_t> SlideBitmapFile(const TIntroSlide& s, const qvx::TLibPalette& palette) {
     bmputil::TBitmapFileHeader fh;
     bmputil::TBitmapInfoHeader ih;
     const uint32_t tableBytes = 256 * 4;
@@ -160,16 +160,16 @@ int IntInRange(const Args& a, const char* option, int def, int lo, int hi) {
 }
 
 int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
-    slideshelf::TSlideProps props;
+    qvx::TSlideProps props;
     if (auto t = a.Option("transition")) {
         char* end = nullptr;
         long n = std::strtol(t->c_str(), &end, 10);
         if (!t->empty() && *end == '\0') {
-            if (n < 0 || n >= slideshelf::kTransitionCount)
+            if (n < 0 || n >= qvx::kTransitionCount)
                 throw UsageError{tk::Format("--transition must be from 0 to %d or a name",
-                                            slideshelf::kTransitionCount - 1)};
+                                            qvx::kTransitionCount - 1)};
             props.Transition = static_cast<uint8_t>(n);
-        } else if (auto idx = slideshelf::TransitionIndex(*t)) {
+        } else if (auto idx = qvx::TransitionIndex(*t)) {
             props.Transition = static_cast<uint8_t>(*idx);
         } else {
             throw UsageError{"unknown transition \"" + *t + "\""};
@@ -185,7 +185,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     // A palette file replaces the system colours the library starts with;
     // entry 0 stays the transparent slot the matcher never takes.
     if (auto palette = a.Option("palette")) {
-        slideshelf::ImportPaletteFile(lib.Palette(), *palette);
+        qvx::ImportPaletteFile(lib.Palette(), *palette);
         lib.Palette()[0].Used = 1;
     }
     for (const std::string& file : inputs) {
@@ -193,7 +193,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
         bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
-        lib.AddBitmap(slideshelf::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
+        lib.AddBitmap(qvx::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
     }
     lib.SaveToFile(out);
     return kOk;
@@ -202,22 +202,22 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
 // Walks the file's slide records as stored, to name the slide where the
 // file breaks off (the library's reader only tells that it did).
 void WalkSlides(const std::vector<uint8_t>& bytes, Problems& problems) {
-    const size_t headerSize = sizeof(slideshelf::TIntroLibHeader);
+    const size_t headerSize = sizeof(qvx::TIntroLibHeader);
     if (bytes.size() < headerSize) return;  // the library's own message says it
     int32_t count = 0;
     std::memcpy(&count, &bytes[4], 4);
     if (count < 0) problems.push_back({{}, -1, {}, tk::Format("Negative slide count %d", count)});
     size_t at = headerSize;
     for (int32_t i = 0; i < count; ++i) {
-        slideshelf::TIntroSlide rec;
-        if (bytes.size() - at < sizeof(slideshelf::TIntroSlideRecord)) {
+        qvx::TIntroSlide rec;
+        if (bytes.size() - at < sizeof(qvx::TIntroSlideRecord)) {
             problems.push_back({{}, i, {},
                                 tk::Format("The file ends in the slide's record (offset %d); the header promises %d slides",
                                            static_cast<int>(at), count)});
             return;
         }
-        std::memcpy(static_cast<slideshelf::TIntroSlideRecord*>(&rec), &bytes[at], sizeof(slideshelf::TIntroSlideRecord));
-        at += sizeof(slideshelf::TIntroSlideRecord);
+        std::memcpy(static_cast<qvx::TIntroSlideRecord*>(&rec), &bytes[at], sizeof(qvx::TIntroSlideRecord));
+        at += sizeof(qvx::TIntroSlideRecord);
         const int64_t size = bmputil::BytesPerLine(rec.Width) * static_cast<int64_t>(rec.Height);
         if (size < 0 || static_cast<uint64_t>(size) > bytes.size() - at) {
             problems.push_back({{}, i, tk::NameToUtf8(rec.NameText()),
@@ -247,13 +247,13 @@ void Verify(const std::string& file, Problems& problems) {
         // Said already, with the slide, when the walk found where it breaks.
         if (!walkFound) problems.push_back({{}, -1, {}, e.Message()});
     }
-    const slideshelf::TLibPalette& palette = lib.Palette();
+    const qvx::TLibPalette& palette = lib.Palette();
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
         const std::string name = tk::NameToUtf8(s.NameText());
         auto report = [&](const std::string& message) { problems.push_back({{}, i, name, message}); };
-        if (s.Transition >= slideshelf::kTransitionCount)
-            report(tk::Format("Transition %d is not one of 0 to %d", s.Transition, slideshelf::kTransitionCount - 1));
+        if (s.Transition >= qvx::kTransitionCount)
+            report(tk::Format("Transition %d is not one of 0 to %d", s.Transition, qvx::kTransitionCount - 1));
         if (s.Width <= 0 || s.Height <= 0) {
             report(tk::Format("No pixels (width %d, height %d)", s.Width, s.Height));
             continue;
@@ -275,7 +275,7 @@ void Verify(const std::string& file, Problems& problems) {
             report(tk::Format("%d pixels use free palette entries (the first: %d)", freeCount, freeIndex));
         try {
             tk::TBitmap shown;
-            bmputil::AssignDIB(shown, *slideshelf::SlideBitmapInfo(s, palette), s.Pixels);
+            bmputil::AssignDIB(shown, *qvx::SlideBitmapInfo(s, palette), s.Pixels);
             if (shown.Width() != s.Width || shown.Height() != s.Height)
                 report(tk::Format("Decodes to %d x %d instead of %d x %d", shown.Width(), shown.Height(), s.Width,
                                   s.Height));
@@ -284,12 +284,12 @@ void Verify(const std::string& file, Problems& problems) {
         }
     }
     // A slide record whose name length is over 8 was cut on reading.
-    size_t at = sizeof(slideshelf::TIntroLibHeader);
+    size_t at = sizeof(qvx::TIntroLibHeader);
     for (int i = 0; i < lib.SlideCount() && at + 21 <= bytes.size(); ++i) {
         if (bytes[at + 20] > 8)
             problems.push_back({{}, i, tk::NameToUtf8(lib.Slide(i)->NameText()),
                                 tk::Format("Name length %d is more than 8", bytes[at + 20])});
-        at += sizeof(slideshelf::TIntroSlideRecord) + lib.Slide(i)->Pixels.size();
+        at += sizeof(qvx::TIntroSlideRecord) + lib.Slide(i)->Pixels.size();
     }
 }
 

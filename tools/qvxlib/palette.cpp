@@ -3,22 +3,22 @@
 #include <cstdio>
 
 #include "qvxlib.h"
-#include "slideshelf/model/introlib.h"
-#include "slideshelf/model/palettefile.h"
+#include "qvx/intro/intro_library.h"
+#include "qvx/intro/palette_file.h"
 
 namespace qvxlib {
 
 namespace {
 
-void LoadLibrary(slideshelf::TIntroLibrary& lib, const std::string& file) {
-    if (lib.LoadFromFile(file) == slideshelf::TLoadResult::InvalidMagic)
-        throw tk::Exception(slideshelf::SInvalidLibrary);
+void LoadLibrary(qvx::TIntroLibrary& lib, const std::string& file) {
+    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic)
+        throw tk::Exception(qvx::SInvalidLibrary);
 }
 
-std::optional<slideshelf::TPaletteFormat> FormatOption(const Args& a) {
+std::optional<qvx::TPaletteFormat> FormatOption(const Args& a) {
     const std::optional<std::string> name = a.Option("format");
     if (!name) return std::nullopt;
-    auto format = slideshelf::PaletteFormatByName(*name);
+    auto format = qvx::PaletteFormatByName(*name);
     if (!format) throw UsageError{"unknown palette format \"" + *name + "\" (formats: gpl|jasc|act|riff)"};
     return format;
 }
@@ -29,20 +29,20 @@ int PaletteCommand(const Args& a) {
     const std::string sub = a.positional.empty() ? std::string() : a.positional[0];
     if (sub == "export") {
         if (a.positional.size() != 3) throw UsageError{"usage: palette export FILE.CRL OUT.{gpl,pal,act}"};
-        std::optional<slideshelf::TPaletteFormat> format = FormatOption(a);
-        if (!format) format = slideshelf::PaletteFormatFromExtension(a.positional[2]);
+        std::optional<qvx::TPaletteFormat> format = FormatOption(a);
+        if (!format) format = qvx::PaletteFormatFromExtension(a.positional[2]);
         if (!format) throw UsageError{"cannot tell the palette format of " + a.positional[2] + "; give --format"};
-        slideshelf::TIntroLibrary lib;
+        qvx::TIntroLibrary lib;
         LoadLibrary(lib, a.positional[1]);
-        slideshelf::ExportPaletteFile(lib.Palette(), a.positional[2], format);
+        qvx::ExportPaletteFile(lib.Palette(), a.positional[2], format);
         return kOk;
     }
     if (sub == "import") {
         if (a.positional.size() < 3 || a.positional.size() > 4)
             throw UsageError{"usage: palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]"};
-        slideshelf::TIntroLibrary lib;
+        qvx::TIntroLibrary lib;
         LoadLibrary(lib, a.positional[1]);
-        slideshelf::ImportPaletteFile(lib.Palette(), a.positional[2]);
+        qvx::ImportPaletteFile(lib.Palette(), a.positional[2]);
         const std::string& out = a.positional.size() == 4 ? a.positional[3] : a.positional[1];
         lib.SaveToFile(out);
         return kOk;

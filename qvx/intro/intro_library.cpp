@@ -1,4 +1,4 @@
-#include "introlib.h"
+#include "intro_library.h"
 
 #include <QString>
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include "toolkit/fileio.h"
 #include "toolkit/names.h"
 
-namespace slideshelf {
+namespace qvx {
 
 const std::array<const char*, kTransitionCount> TransitionNames = {
     "No Transition Effect",
@@ -388,4 +388,4 @@ void TIntroLibrary::SetSlideProperties(int index, const TSlideProps& props) {
     }
 }
 
-}  // namespace slideshelf
+}  // namespace qvx

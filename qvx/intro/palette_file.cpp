@@ -1,4 +1,4 @@
-#include "palettefile.h"
+#include "palette_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 #include "toolkit/streams.h"
 #include "toolkit/sysutils.h"
 
-namespace slideshelf {
+namespace qvx {
 
 namespace {
 
@@ -337,4 +337,4 @@ void ExportPaletteFile(const bmputil::TLibPalette& palette, const std::string& f
     out.Commit();
 }
 
-}  // namespace slideshelf
+}  // namespace qvx

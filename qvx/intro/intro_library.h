@@ -18,7 +18,7 @@
 
 #include "bmputil/bmputil.h"
 
-namespace slideshelf {
+namespace qvx {
 
 using bmputil::TLibPalEntry;
 using bmputil::TLibPalette;
@@ -181,4 +181,4 @@ private:
 std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide,
                                                       const TLibPalette& palette);
 
-}  // namespace slideshelf
+}  // namespace qvx

@@ -12,7 +12,7 @@
 
 #include "bmputil/bmputil.h"
 
-namespace slideshelf {
+namespace qvx {
 
 enum class TPaletteFormat { Gpl, Jasc, Act, Riff };
 
@@ -52,4 +52,4 @@ void ImportPaletteFile(bmputil::TLibPalette& palette, const std::string& fileNam
 void ExportPaletteFile(const bmputil::TLibPalette& palette, const std::string& fileName,
                        std::optional<TPaletteFormat> format = std::nullopt);
 
-}  // namespace slideshelf
+}  // namespace qvx
