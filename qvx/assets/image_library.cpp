@@ -158,7 +158,11 @@ void TQVXImages::DefineProperties(tk::TFiler& filer) {
 
 // ---- TQVXImageLib ---------------------------------------------------------------
 
-TQVXImageLib::TQVXImageLib(tk::TComponent* owner) : TComponent(owner), FImages(std::make_unique<TQVXImages>()) {}
+TQVXImageLib::TQVXImageLib(tk::TComponent* owner)
+    : TComponent(owner),
+      FImages(std::make_unique<TQVXImages>()),
+      FData({[this] { return FFileName; }, [this] { return Count(); },
+             [this](const std::string& file) { LoadFromFile(file); }, [this] { FImages->Clear(); }}) {}
 
 TQVXImageLib::~TQVXImageLib() {
     FreeBitmaps();

@@ -9,6 +9,7 @@
 
 #include "qvx/assets/assetio.h"
 #include "toolkit/classes.h"
+#include "toolkit/filebacked.h"
 #include "toolkit/graphics.h"
 
 namespace tk {
@@ -105,6 +106,9 @@ public:
     // images. After a failure FileName is empty and the cache is gone.
     void LoadFromFile(const std::string& fileName);
     void Reload();
+    // Gives the images up once they are on surfaces, when they came from a
+    // file, and reads the file again when they must be rebuilt.
+    tk::TFileBackedData& Data() { return FData; }
 
     // The preview bitmap cache: one 8-bit bitmap per image, palette index 0
     // black, rows top first. CreateBitmaps does nothing while the cache
@@ -128,6 +132,7 @@ public:
 private:
     std::unique_ptr<TQVXImages> FImages;
     std::string FFileName;
+    tk::TFileBackedData FData;
     std::vector<std::unique_ptr<tk::TBitmap>> FBitmaps;
     bool FBitmapsCreated = false;
     uint64_t FBitmapsGeneration = 0;  // the images' generation the cache was built from

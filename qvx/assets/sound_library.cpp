@@ -139,7 +139,11 @@ void TQVXSounds::DefineProperties(tk::TFiler& filer) {
 
 // ---- TQVXSoundLib ---------------------------------------------------------------
 
-TQVXSoundLib::TQVXSoundLib(tk::TComponent* owner) : TComponent(owner), FSounds(std::make_unique<TQVXSounds>()) {}
+TQVXSoundLib::TQVXSoundLib(tk::TComponent* owner)
+    : TComponent(owner),
+      FSounds(std::make_unique<TQVXSounds>()),
+      FData({[this] { return FFileName; }, [this] { return Count(); },
+             [this](const std::string& file) { LoadFromFile(file); }, [this] { FSounds->Clear(); }}) {}
 
 TQVXSoundLib::~TQVXSoundLib() = default;
 

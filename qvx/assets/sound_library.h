@@ -9,6 +9,7 @@
 
 #include "qvx/assets/assetio.h"
 #include "toolkit/classes.h"
+#include "toolkit/filebacked.h"
 
 namespace qvx {
 
@@ -92,12 +93,16 @@ public:
 
     void LoadFromFile(const std::string& fileName);
     void Reload();
+    // Gives the samples up once they are in sound buffers, when they came
+    // from a file, and reads the file again when they must be rebuilt.
+    tk::TFileBackedData& Data() { return FData; }
 
     void GetProperties(tk::TPropList& props) override;
 
 private:
     std::unique_ptr<TQVXSounds> FSounds;
     std::string FFileName;
+    tk::TFileBackedData FData;
 };
 
 }  // namespace qvx

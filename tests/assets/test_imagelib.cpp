@@ -250,6 +250,53 @@ TEST(ImageLibraryComponent, FileNameReloadAndFailedLoads) {
     std::filesystem::remove_all(dir);
 }
 
+// The one rule for libraries that give their data up to surfaces or
+// buffers: given up only when it came from a file, read again when needed,
+// and a file that has gone is an error every time, never an empty library.
+TEST(ImageLibraryComponent, GivesFileDataUpAndReadsItBackWhenNeeded) {
+    std::string dir = TempDir("givenup");
+    std::string path = dir + "/lib.iml";
+    Bytes bytes = ThreeImages();
+    tk::WriteFileBytes(path, bytes.data(), bytes.size());
+
+    TQVXImageLib inMemory(nullptr);
+    LoadBytes(*inMemory.Images(), bytes);
+    inMemory.Data().Built();  // nothing could bring it back: kept
+    EXPECT_EQ(inMemory.Count(), 3);
+    EXPECT_FALSE(inMemory.Data().GivenUp());
+
+    TQVXImageLib lib(nullptr);
+    lib.LoadFromFile(path);
+    lib.Data().Need();  // holds its data: nothing read
+    lib.Data().Built();
+    EXPECT_EQ(lib.Count(), 0);
+    EXPECT_TRUE(lib.Data().GivenUp());
+    lib.Data().Need();
+    EXPECT_EQ(SaveBytes(*lib.Images()), bytes);
+    lib.Data().Need();  // a second user before the first is done: still held
+    EXPECT_EQ(lib.Count(), 3);
+
+    lib.Data().Built();
+    std::filesystem::remove(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(MessageOf([&] { lib.Data().Need(); }), "Cannot open file " + path);
+        EXPECT_TRUE(lib.Data().GivenUp());
+    }
+    tk::WriteFileBytes(path, bytes.data(), bytes.size());
+    lib.Data().Need();
+    EXPECT_EQ(lib.Count(), 3);
+    EXPECT_EQ(lib.FileName(), path);
+
+    // Items put in after giving up are the library's now: not read over.
+    lib.Data().Built();
+    Bytes other = ImlHeader("IL10", 1);
+    ImlImage(other, 2, 2, "new");
+    LoadBytes(*lib.Images(), other);
+    lib.Data().Need();
+    EXPECT_EQ(SaveBytes(*lib.Images()), other);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(ImageLibraryComponent, PublishesImagesAndIsRegistered) {
     const tk::TComponentFactory* factory = tk::FindComponentClass("TQVXImageLib");
     ASSERT_NE(factory, nullptr);
