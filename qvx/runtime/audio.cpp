@@ -9,8 +9,6 @@
 namespace qvx {
 namespace {
 
-const bool registered = (tk::RegisterComponentClass<TQVXAudio>("TQVXAudio"), true);
-
 // The platform publishes DSBUFFERDESC as four DWORDs and the format pointer:
 // 20 bytes where pointers are 32-bit. The size field must hold the size of
 // that same structure as this build lays it out, so it is filled with
@@ -108,7 +106,7 @@ bool TQVXSoundBuffer::Playing() const {
 TQVXAudio::TQVXAudio(tk::TComponent* owner) : TQVXAudioBase(owner) {}
 
 TQVXAudio::~TQVXAudio() {
-    if (FWaitingForm && !FWaitingForm->HasState(tk::csDestroying)) FWaitingForm->OnActivate = std::move(FFormActivate);
+    if (FWaitingForm) FWaitingForm->RemoveActivationListener(FActivationListener);
     if (FSoundLibrary) FSoundLibrary->RemoveFreeNotification(this);
     FreeBuffers();
     FPrimary = nullptr;
@@ -136,17 +134,14 @@ void TQVXAudio::Loaded() {
         return;
     }
     // The form has no window yet to cooperate with: start when it is first
-    // activated, handing its activation handler back first.
+    // activated, whatever the game makes of the form's OnActivate.
     FWaitingForm = form;
-    FFormActivate = form->OnActivate;
-    form->OnActivate = [this](tk::TObject* sender) { FormActivated(sender); };
+    FActivationListener = form->AddActivationListener([this](tk::TObject*) { FormActivated(); });
 }
 
-void TQVXAudio::FormActivated(tk::TObject* sender) {
+void TQVXAudio::FormActivated() {
     TForm* form = std::exchange(FWaitingForm, nullptr);
-    // This replaces the handler that is running; nothing of it is used after.
-    form->OnActivate = std::move(FFormActivate);
-    if (form->OnActivate) form->OnActivate(sender);
+    form->RemoveActivationListener(FActivationListener);
     StartAudio();
 }
 
@@ -158,6 +153,7 @@ void TQVXAudio::Notification(tk::TComponent* component, tk::TOperation operation
 
 void TQVXAudio::SetSoundLibrary(TQVXSoundLib* library) {
     FreeBuffers();
+    FComplete = true;
     if (FSoundLibrary && FSoundLibrary != library) FSoundLibrary->RemoveFreeNotification(this);
     FSoundLibrary = library;
     if (library) library->FreeNotification(this);
@@ -191,17 +187,16 @@ void TQVXAudio::StartAudio() {
     }
 }
 
-void TQVXAudio::CreateBuffers() {
-    // A file-backed library gave its samples to earlier buffers (an earlier
-    // start, on the form's previous activation): read them again.
-    if (FSoundLibrary && FSoundLibrary->Count() == 0 && FSoundLibrary->HasFileName()) FSoundLibrary->Reload();
-    if (!FSoundLibrary || FSoundLibrary->Count() == 0) return;
+void TQVXAudio::BuildInto(TBufferTable& table) {
+    if (!FSoundLibrary) return;
+    // Samples given to earlier buffers are read from the file again (or the
+    // file's error raised); they are given up again once all are built.
+    FSoundLibrary->Data().Need();
     TQVXSounds* sounds = FSoundLibrary->Sounds();
     const int count = sounds->Count();
-    // A new table: buffers of an earlier call are replaced, never doubled.
-    FreeBuffers();
+    if (count == 0) return;
     try {
-        FBuffers.reserve(static_cast<size_t>(count));
+        table.reserve(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
         throw tk::Exception(msg::SAllocSoundBuffers);
     } catch (const std::length_error&) {
@@ -212,22 +207,33 @@ void TQVXAudio::CreateBuffers() {
         sounds->GetSound(i, rec);
         auto buffer = std::make_unique<TQVXSoundBuffer>(FDirectSound.Get(), rec.Format, rec.Size, rec.Data);
         TQVXSoundBuffer* b = buffer.get();
-        FBuffers.push_back(std::move(buffer));
+        b->OnBufferLost = [this](tk::TObject* sender) { BufferLost(sender); };
+        table.push_back(std::move(buffer));
         b->SetPan(rec.Pan);
         b->SetVolume(rec.Volume);
-        b->OnBufferLost = [this](tk::TObject* sender) { BufferLost(sender); };
     }
-    // The samples now live in the buffers; a rebuild reads the file again.
-    if (FSoundLibrary->HasFileName()) sounds->Clear();
+    FSoundLibrary->Data().Built();
+}
+
+void TQVXAudio::CreateBuffers() {
+    // A new table: buffers of an earlier call are replaced, never doubled.
+    FreeBuffers();
+    FComplete = false;
+    BuildInto(FBuffers);
+    FComplete = true;
 }
 
 void TQVXAudio::FreeBuffers() { FBuffers.clear(); }
 
 void TQVXAudio::RebuildBuffers() {
     ++FRebuilds;
-    FreeBuffers();
-    if (FSoundLibrary && FSoundLibrary->HasFileName()) FSoundLibrary->Reload();
-    CreateBuffers();
+    // A sound device that went away comes back through a buffer's Restore;
+    // refused, the build below fails (its buffers are lost at once).
+    if (FPrimary) FPrimary->Restore();
+    TBufferTable table;
+    BuildInto(table);
+    FBuffers.swap(table);  // the old buffers go with `table`
+    FComplete = true;
 }
 
 void TQVXAudio::BufferLost(tk::TObject*) { RebuildBuffers(); }
@@ -238,6 +244,9 @@ TQVXSoundBuffer* TQVXAudio::Buffers(int index) const {
 }
 
 void TQVXAudio::Play(int index, bool looping) {
+    // A build that failed (a fault, the library's file gone) is tried again;
+    // its error is what Play raises while it keeps failing.
+    if (!FComplete && FDirectSound) RebuildBuffers();
     const unsigned rebuilds = FRebuilds;
     if (Buffers(index)->Play(looping)) return;
     // The buffer was lost. Its OnBufferLost rebuilds the buffers; one left by

@@ -84,10 +84,18 @@ public:
 
     // Opens DirectSound on the owner form's window and builds the buffers.
     // A second call frees the first call's buffers before anything else.
+    // When the library's file has gone since it gave its samples up, the
+    // file's error leaves StartAudio with DirectSound open and no buffers
+    // (OnInitialize is not called); the next Play reads the file again.
     void StartAudio() override;
+    // Builds one buffer per sound; a failure leaves the buffers made so far.
     void CreateBuffers();
     void FreeBuffers();
-    // Frees the buffers, reloads a file-backed library, builds them again.
+    // Brings lost buffers back: restores the sound device (reopening an
+    // output that went away), reads a file-backed library again and builds
+    // a new table, which replaces the old one only once complete. While the
+    // device stays away the build fails with its message and the old table
+    // stays, so that a later call can recover.
     void RebuildBuffers();
 
     IDirectSound* DirectSound() const { return FDirectSound.Get(); }
@@ -97,7 +105,8 @@ public:
     TQVXSoundBuffer* Buffers(int index) const;
 
     // Game playback by index into the library. A buffer found lost is
-    // rebuilt (OnBufferLost) and the sound played from the new buffer.
+    // rebuilt (OnBufferLost: RebuildBuffers) and the sound played from the
+    // new buffer; a build that failed before is tried again first.
     void Play(int index, bool looping = false);
     void Stop(int index);
     void StopAll();
@@ -114,17 +123,20 @@ protected:
     void Notification(tk::TComponent* component, tk::TOperation operation) override;
 
 private:
+    using TBufferTable = std::vector<std::unique_ptr<TQVXSoundBuffer>>;
+    void BuildInto(TBufferTable& table);
     void BufferLost(tk::TObject* sender);
-    void FormActivated(tk::TObject* sender);
+    void FormActivated();
 
     ComPtr<IDirectSound> FDirectSound;
-    std::vector<std::unique_ptr<TQVXSoundBuffer>> FBuffers;
+    TBufferTable FBuffers;
+    bool FComplete = true;   // the table holds every sound of the library
     unsigned FRebuilds = 0;  // counts RebuildBuffers, so Play can tell a rebuild happened
     ComPtr<IDirectSoundBuffer> FPrimary;
     TQVXSoundLib* FSoundLibrary = nullptr;
     // A form without a window yet, whose first activation starts audio.
     TForm* FWaitingForm = nullptr;
-    tk::TNotifyEvent FFormActivate;
+    int FActivationListener = 0;
 };
 
 }  // namespace qvx

@@ -1,8 +1,6 @@
 #include "formdata.h"
 
-#include "audio.h"
 #include "forms.h"
-#include "input.h"
 #include "qvx/assets/registry.h"
 #include "qvx/hicolor/hicolor_library.h"
 #include "toolkit/propstream.h"
@@ -14,8 +12,6 @@ void RegisterGameClasses() {
     RegisterRuntimeComponents();
     RegisterAssetComponents();
     RegisterHiColorClasses();
-    tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
-    tk::RegisterComponentClass<TQVXInput>("TQVXInput");
 }
 
 void LoadFormFromData(TForm& form, const std::vector<uint8_t>& data,

@@ -149,6 +149,15 @@ void TForm::Show() {
     FVisible = true;
 }
 
+int TForm::AddActivationListener(tk::TNotifyEvent listener) {
+    FActivationListeners.emplace_back(++FNextListener, std::move(listener));
+    return FNextListener;
+}
+
+void TForm::RemoveActivationListener(int id) {
+    std::erase_if(FActivationListeners, [id](const auto& l) { return l.first == id; });
+}
+
 void TForm::Hide() {
     if (FWindow) FWindow->SetVisible(false);
     FVisible = false;
@@ -190,6 +199,10 @@ void TForm::WndProc(winsys::MSG& msg) {
         case WM_ACTIVATE:
             FActive = msg.wParam != WA_INACTIVE;
             if (FActive && OnActivate) OnActivate(this);
+            if (FActive && !FActivationListeners.empty()) {
+                auto listeners = FActivationListeners;  // a listener may remove itself
+                for (auto& [id, listener] : listeners) listener(this);
+            }
             if (!FActive && OnDeactivate) OnDeactivate(this);
             break;
         case WM_MOUSEMOVE:
@@ -263,10 +276,14 @@ void TForm::Loaded() {
 }
 
 void RegisterRuntimeComponents() {
-    tk::RegisterComponentClass<TForm>("TForm");
-    tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
-    tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
-    tk::RegisterComponentClass<TQVXInput>("TQVXInput");
+    static const bool once = [] {
+        tk::RegisterComponentClass<TForm>("TForm");
+        tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
+        tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
+        tk::RegisterComponentClass<TQVXInput>("TQVXInput");
+        return true;
+    }();
+    (void)once;
 }
 
 }  // namespace qvx

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/winsys/messages.h"
 #include "platform/winsys/window.h"
@@ -90,6 +92,11 @@ public:
     // handler and calls it from its own).
     tk::TNotifyEvent OnActivate;
     tk::TNotifyEvent OnDeactivate;
+    // Runtime components that act on the form's activation listen here,
+    // after OnActivate, whatever the game assigns to OnActivate. A listener
+    // may remove itself while it runs.
+    int AddActivationListener(tk::TNotifyEvent listener);
+    void RemoveActivationListener(int id);
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
@@ -117,10 +124,14 @@ private:
     TFormStyle FFormStyle = TFormStyle::fsNormal;
     bool FVisible = false;
     bool FActive = false;
+    std::vector<std::pair<int, tk::TNotifyEvent>> FActivationListeners;
+    int FNextListener = 0;
 };
 
-// Registers TForm (and the other runtime component classes) with the
-// class registry. Each unit also registers its classes when linked in.
+// Registers the runtime's component classes (TForm, TQVXScreen, TQVXAudio,
+// TQVXInput) with the class registry, once however often it is called; a
+// new runtime component class is added here and nowhere else. It runs when
+// the runtime is linked in, and RegisterGameClasses calls it.
 void RegisterRuntimeComponents();
 
 }  // namespace qvx

@@ -7,8 +7,6 @@
 namespace qvx {
 namespace {
 
-const bool registered = (tk::RegisterComponentClass<TQVXInput>("TQVXInput"), true);
-
 constexpr LONG kAxisMin = -1000;
 constexpr LONG kAxisMax = 1000;
 constexpr DWORD kDeadZone = 1500;    // 15 % of the travel, in 1/10000
@@ -89,7 +87,8 @@ void TQVXInput::StartInput() {
     ClearState();
     CheckDirectX(DirectInputCreateA(nullptr, 0x0500, FDirectInput.Put(), nullptr));
     winsys::HWND window = MainFormWindow();
-    switch (FDeviceKind) {
+    FStartedKind = FDeviceKind;
+    switch (FStartedKind) {
         case TInputDevice::Keyboard:
             CheckDirectX(FDirectInput->CreateDevice(GUID_SysKeyboard, FDevice.Put(), nullptr));
             CheckDirectX(FDevice->SetDataFormat(&c_dfDIKeyboard));
@@ -134,7 +133,7 @@ HRESULT TQVXInput::ReadState() {
         HRESULT hr = FJoystick->Poll();
         if (FAILED(hr)) return hr;
     }
-    switch (FDeviceKind) {
+    switch (FStartedKind) {
         case TInputDevice::Keyboard: return FDevice->GetDeviceState(sizeof FKeys, FKeys.data());
         case TInputDevice::Mouse: return FDevice->GetDeviceState(sizeof FMouse, &FMouse);
         case TInputDevice::JoyStick: return FDevice->GetDeviceState(sizeof FJoy, &FJoy);

@@ -24,8 +24,12 @@ public:
     explicit TQVXInput(tk::TComponent* owner);
     ~TQVXInput() override;
 
+    // The device the next StartInput opens. Setting it while input runs
+    // changes nothing until then: Update goes on reading the device that
+    // was started (StartedDevice).
     TInputDevice Device() const { return FDeviceKind; }
     void SetDevice(TInputDevice device) { FDeviceKind = device; }
+    TInputDevice StartedDevice() const { return FStartedKind; }
 
     // Creates, configures and acquires the device on the application's main
     // form window. Every DirectInput call that matters raises EDirectX on a
@@ -62,6 +66,7 @@ private:
     ComPtr<IDirectInputDevice> FDevice;
     ComPtr<IDirectInputDevice2> FJoystick;
     TInputDevice FDeviceKind = TInputDevice::Keyboard;
+    TInputDevice FStartedKind = TInputDevice::Keyboard;  // what FDevice is
     std::array<uint8_t, 256> FKeys{};
     DIMOUSESTATE FMouse{};
     DIJOYSTATE FJoy{};

@@ -119,6 +119,24 @@ TEST_F(Audio, FileLibraryIsDroppedAndReadAgainWhenBuffersAreLost) {
     EXPECT_EQ(audio->BufferCount(), 2);
     EXPECT_EQ(lib->Count(), 0);
     EXPECT_EQ(Heard(), std::make_pair(2000, 2000));
+
+    // The file gone at the next start: the file's error, no buffers, and
+    // every Play tries the file again until it is back.
+    std::vector<uint8_t> bytes = tk::ReadFileBytes(file);
+    std::remove(file.c_str());
+    const std::string gone = "Cannot open file " + file;
+    for (auto step : {+[](TQVXAudio* a) { a->StartAudio(); }, +[](TQVXAudio* a) { a->Play(1); }}) {
+        try {
+            step(audio);
+            ADD_FAILURE() << "no exception";
+        } catch (const tk::Exception& e) {
+            EXPECT_EQ(e.Message(), gone);
+        }
+        EXPECT_EQ(audio->BufferCount(), 0);
+    }
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    audio->Play(1);
+    EXPECT_EQ(Heard(), std::make_pair(2000, 2000));
 }
 
 TEST_F(Audio, BuildStoppedPartWayStillRecoversFromALostBuffer) {
@@ -165,13 +183,18 @@ TEST_F(Audio, LoadedStepStartsOnlyWithoutAScreenAndWaitsForAWindow) {
     audio->Loaded();
     EXPECT_NE(audio->DirectSound(), nullptr);
 
+    // A form without a window starts its audio on its first activation,
+    // also when the game assigns the form's OnActivate after loading.
     auto* hidden = app.CreateForm<TForm>();
     auto* waiting = new TQVXAudio(hidden);
     waiting->Loaded();
     EXPECT_EQ(waiting->DirectSound(), nullptr);
+    int activations = 0;
+    hidden->OnActivate = [&](tk::TObject*) { ++activations; };
     hidden->Show();
     app.ProcessMessages();
     EXPECT_NE(waiting->DirectSound(), nullptr);
+    EXPECT_EQ(activations, 1);
 
     auto* withScreen = app.CreateForm<TForm>();
     new TQVXScreen(withScreen);
