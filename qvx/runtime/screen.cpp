@@ -1,6 +1,7 @@
 #include "screen.h"
 
 #include <cstring>
+#include <exception>
 
 #include "application.h"
 #include "dxerror.h"
@@ -10,8 +11,6 @@
 namespace qvx {
 
 namespace {
-
-const bool registered = (tk::RegisterComponentClass<TQVXScreen>("TQVXScreen"), true);
 
 struct ModeSize {
     int width, height, depth;
@@ -91,7 +90,22 @@ TQVXScreen::TQVXScreen(tk::TComponent* owner) : tk::TComponent(owner), FHooks(st
 }
 
 TQVXScreen::~TQVXScreen() {
-    ShutDown();
+    // Destruction never raises: what the game's OnCleanUp raises goes where
+    // the screen's exceptions go while it runs.
+    TApplication* app = Application();
+    TExceptionEvent running = Started() && app ? app->OnException : nullptr;
+    try {
+        ShutDown();
+    } catch (const std::exception& e) {
+        try {
+            if (running)
+                running(this, e);
+            else
+                AppException(this, e);
+        } catch (...) {
+        }
+    } catch (...) {
+    }
     if (FIdleInstalled) StopFlipping();
     // Hand the form's handlers back where they are still ours; where someone
     // replaced them since, our thunk forwards to what it replaced.
@@ -140,9 +154,10 @@ void TQVXScreen::Forget(tk::TComponent* c) {
     if (c == FQVXInput) FQVXInput = nullptr;
     // A library that goes away is never reloaded by a later restore; the
     // surfaces made from it stay until the next load or shutdown.
-    if (c == FLoadedImageLib) FLoadedImageLib = nullptr;
-    if (c == FLoadedTileLib) FLoadedTileLib = nullptr;
-    if (c == FLoadedHiColorLib) FLoadedHiColorLib = nullptr;
+    for (TSurfaceSet* set : {&FImageSet, &FTileSet}) {
+        if (c == set->paletteLib) set->paletteLib = nullptr;
+        if (c == set->hiColorLib) set->hiColorLib = nullptr;
+    }
     if (c == FHooks->mouseForm) FHooks->mouseForm = nullptr;
 }
 
@@ -302,104 +317,128 @@ void TQVXScreen::StartDisplay() {
         throw EQVXScreen(msg::SCreateDirectDraw4);
     }
 
-    int width, height, depth;
-    GetModeSize(width, height, depth);
-    FFormWidth = form ? form->Width() : width;
-    FFormHeight = form ? form->Height() : height;
-    if (WinBufWidth >= 1 && WinBufHeight >= 1) {
-        FBufferWidth = WinBufWidth;
-        FBufferHeight = WinBufHeight;
-    } else {
-        FBufferWidth = width;
-        FBufferHeight = height;
-    }
-
-    DWORD flags;
-    if (FWindowMode)
-        flags = PaletteMode == TPaletteMode::pmExclusive ? (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) : DDSCL_NORMAL;
-    else
-        flags = DDSCL_ALLOWMODEX | DDSCL_EXCLUSIVE | DDSCL_ALLOWREBOOT | DDSCL_FULLSCREEN;
-    HRESULT hr = FDirectDraw->SetCooperativeLevel(hwnd, flags);
-    if (hr != DD_OK) {
-        std::string reason = CooperativeLevelReason(hr);
-        ShutDown();
-        throw EQVXScreen(msg::SCooperativeLevel + reason);
-    }
-
-    InstallAppEvents();
-
-    if (!FWindowMode &&
-        FDirectDraw->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height),
-                                    static_cast<DWORD>(ColorDepth), 0, 0) != DD_OK) {
-        ShutDown();
-        throw EQVXScreen(msg::SSetDisplayMode);
-    }
-
-    tk::TNotifyEvent lost = [this](tk::TObject* s) { SurfaceLost(s); };
-    FFrontSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth);
-    FFrontSurface->OnSurfaceLost = lost;
-    if (FWindowMode)
-        FBackSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth,
-                                                     TWindowedBackBuffer{});
-    else
-        FBackSurface = std::make_unique<TQVXSurface>(*FFrontSurface, ColorDepth);
-    FBackSurface->OnSurfaceLost = lost;
-
-    if (FWindowMode && form) {
-        if (WindowStretch) {
-            form->SetClientWidth(FFormWidth);
-            form->SetClientHeight(FFormHeight);
+    // From here a step that fails gives back everything made so far (mode,
+    // cooperative level, surfaces, the form's size and the cursor) before
+    // its error leaves: the screen is as it was, and the next activation
+    // starts again from the beginning.
+    const int clientWidth = form ? form->ClientWidth() : 0, clientHeight = form ? form->ClientHeight() : 0;
+    TApplication* app = Application();
+    const int cursor = app ? app->Cursor() : winsys::crDefault;
+    try {
+        int width, height, depth;
+        GetModeSize(width, height, depth);
+        FFormWidth = form ? form->Width() : width;
+        FFormHeight = form ? form->Height() : height;
+        if (WinBufWidth >= 1 && WinBufHeight >= 1) {
+            FBufferWidth = WinBufWidth;
+            FBufferHeight = WinBufHeight;
         } else {
-            form->SetClientWidth(FBufferWidth);
-            form->SetClientHeight(FBufferHeight);
+            FBufferWidth = width;
+            FBufferHeight = height;
         }
-        if (FDirectDraw->CreateClipper(0, FClipper.Put(), nullptr) == DD_OK && FClipper) {
-            FClipper->SetHWnd(0, hwnd);
-            FFrontSurface->GetSurface()->SetClipper(FClipper.Get());
+
+        DWORD flags;
+        if (FWindowMode)
+            flags = PaletteMode == TPaletteMode::pmExclusive ? (DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN) : DDSCL_NORMAL;
+        else
+            flags = DDSCL_ALLOWMODEX | DDSCL_EXCLUSIVE | DDSCL_ALLOWREBOOT | DDSCL_FULLSCREEN;
+        if (HRESULT hr = FDirectDraw->SetCooperativeLevel(hwnd, flags); hr != DD_OK)
+            throw EQVXScreen(msg::SCooperativeLevel + std::string(CooperativeLevelReason(hr)));
+
+        InstallAppEvents();
+
+        if (!FWindowMode &&
+            FDirectDraw->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height),
+                                        static_cast<DWORD>(ColorDepth), 0, 0) != DD_OK)
+            throw EQVXScreen(msg::SSetDisplayMode);
+
+        tk::TNotifyEvent lost = [this](tk::TObject* s) { SurfaceLost(s); };
+        FFrontSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth);
+        FFrontSurface->OnSurfaceLost = lost;
+        if (FWindowMode)
+            FBackSurface = std::make_unique<TQVXSurface>(static_cast<const IQVXSurfaceScreen&>(*this), ColorDepth,
+                                                         TWindowedBackBuffer{});
+        else
+            FBackSurface = std::make_unique<TQVXSurface>(*FFrontSurface, ColorDepth);
+        FBackSurface->OnSurfaceLost = lost;
+
+        if (FWindowMode && form) {
+            if (WindowStretch) {
+                form->SetClientWidth(FFormWidth);
+                form->SetClientHeight(FFormHeight);
+            } else {
+                form->SetClientWidth(FBufferWidth);
+                form->SetClientHeight(FBufferHeight);
+            }
+            if (FDirectDraw->CreateClipper(0, FClipper.Put(), nullptr) == DD_OK && FClipper) {
+                FClipper->SetHWnd(0, hwnd);
+                FFrontSurface->GetSurface()->SetClipper(FClipper.Get());
+            }
         }
+
+        FDirectDraw->FlipToGDISurface();
+        FBackSurface->Erase(0);
+        Flip();
+        FBackSurface->Erase(0);
+        FDirectDraw->FlipToGDISurface();
+
+        if (app)
+            app->SetCursor(ShowMouse ? MouseImage : winsys::crNone);
+        else
+            winsys::SetCursor(winsys::LoadStandardCursor(ShowMouse ? MouseImage : winsys::crNone));
+        winsys::HCURSOR current = winsys::GetCursor();
+        if (current != FCachedCursor) FCachedCursor = current;
+
+        // A file-backed library in both roles reads its file again for the
+        // tiles: each load takes what it needs (TFileBackedData).
+        if (FHiColorLib) LoadHiColorLib(FHiColorLib);
+        if (FImageLibrary) LoadImageLib(FImageLibrary, true);
+        if (FTileLibrary) LoadTileLib(FTileLibrary, true);
+
+        if (FQVXInput) FQVXInput->StartInput();
+        if (OnInitialize) OnInitialize(this);
+    } catch (...) {
+        ReleaseDisplay();
+        if (form && (form->ClientWidth() != clientWidth || form->ClientHeight() != clientHeight)) {
+            form->SetClientWidth(clientWidth);
+            form->SetClientHeight(clientHeight);
+        }
+        if (app) app->SetCursor(cursor);
+        throw;
     }
-
-    FDirectDraw->FlipToGDISurface();
-    FBackSurface->Erase(0);
-    Flip();
-    FBackSurface->Erase(0);
-    FDirectDraw->FlipToGDISurface();
-
-    if (TApplication* app = Application()) app->SetCursor(ShowMouse ? MouseImage : winsys::crNone);
-    else winsys::SetCursor(winsys::LoadStandardCursor(ShowMouse ? MouseImage : winsys::crNone));
-    winsys::HCURSOR current = winsys::GetCursor();
-    if (current != FCachedCursor) FCachedCursor = current;
-
-    if (FHiColorLib) LoadHiColorLib(FHiColorLib);
-    if (FImageLibrary) LoadImageLib(FImageLibrary, true);
-    if (FTileLibrary) {
-        // One file-backed library in both roles was emptied by the image
-        // load: read it again so the tiles are complete.
-        if (FTileLibrary == FImageLibrary && FTileLibrary->HasFileName() && FTileLibrary->Count() == 0)
-            FTileLibrary->Reload();
-        LoadTileLib(FTileLibrary, true);
-    }
-
-    if (FQVXInput) FQVXInput->StartInput();
-    if (OnInitialize) OnInitialize(this);
 }
 
-void TQVXScreen::ShutDown() {
-    if (!FDirectDraw) return;
-    SetFlippingEnabled(false);
-    if (OnCleanUp) OnCleanUp(this);
+void TQVXScreen::ReleaseDisplay() {
     FreeImageSurfaces();
     FreeTileSurfaces();
     FBackSurface.reset();
     FFrontSurface.reset();
     FPaletteObject.Reset();
+    FPaletteAttached = false;
     FClipper.Reset();
     FCycleActive = false;
-    FDirectDraw->RestoreDisplayMode();
-    FDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
-    FDirectDraw.Reset();
+    if (FDirectDraw) {
+        FDirectDraw->RestoreDisplayMode();
+        FDirectDraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
+        FDirectDraw.Reset();
+    }
     winsys::ClipCursor(nullptr);
     ClearAppEvents();
+}
+
+void TQVXScreen::ShutDown() {
+    if (!FDirectDraw) return;
+    SetFlippingEnabled(false);
+    // The display is given back even when the game's clean-up raises; its
+    // exception leaves afterwards.
+    std::exception_ptr cleanUpFailure;
+    try {
+        if (OnCleanUp) OnCleanUp(this);
+    } catch (...) {
+        cleanUpFailure = std::current_exception();
+    }
+    ReleaseDisplay();
+    if (cleanUpFailure) std::rethrow_exception(cleanUpFailure);
 }
 
 // ---- Frames ---------------------------------------------------------------------------
@@ -471,7 +510,7 @@ void TQVXScreen::StopFlipping() {
 
 void TQVXScreen::AppIdle(tk::TObject*, bool& done) {
     done = false;
-    if (!Started()) return;
+    if (!Started() || !FBackSurface) return;
     if (OnFlip) OnFlip(this);
     Flip();
 }

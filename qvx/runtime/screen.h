@@ -100,18 +100,26 @@ public:
     bool Started() const { return static_cast<bool>(FDirectDraw); }
 
     // ---- Library pictures on surfaces ----
+    // Each set (images, tiles) remembers what was last loaded into it, by
+    // whichever loader, with the palette its pictures were drawn through;
+    // RestoreSurfaces loads the sets again the same way, in the order they
+    // were loaded, then puts back the palette last set. Emptying a set
+    // (FreeImageSurfaces, a load of no library or of an empty one, ShutDown)
+    // forgets what it held.
     void LoadHiColorLib(TQVXHiColorImagelib* library) override;
     void LoadImageLib(TQVXImageLib* library, bool applyPalette);
     void LoadTileLib(TQVXImageLib* library, bool applyPalette);
-    TQVXImageLib* LoadedImageLib() const { return FLoadedImageLib; }
-    TQVXImageLib* LoadedTileLib() const { return FLoadedTileLib; }
+    // The palette image library whose pictures the set holds, or null (also
+    // while the image set holds a hi-colour library's).
+    TQVXImageLib* LoadedImageLib() const { return FImageSet.paletteLib; }
+    TQVXImageLib* LoadedTileLib() const { return FTileSet.paletteLib; }
 
     // Surfaces of the library images and tiles, index for index with the
     // library. An entry is null where a picture has no pixels (0 x 0) or a
     // failed load did not reach.
-    int ImageCount() const { return static_cast<int>(FImageSurfaces.size()); }
+    int ImageCount() const { return static_cast<int>(FImageSet.surfaces.size()); }
     TQVXSurface* ImageSurfaces(int index) const;
-    int TileCount() const { return static_cast<int>(FTileSurfaces.size()); }
+    int TileCount() const { return static_cast<int>(FTileSet.surfaces.size()); }
     TQVXSurface* TileSurfaces(int index) const;
 
     TQVXSurface* FrontSurface() const { return FFrontSurface.get(); }
@@ -185,6 +193,16 @@ protected:
 
 private:
     struct Hooks;
+    // A set of picture surfaces and what filled it.
+    struct TSurfaceSet {
+        std::vector<std::unique_ptr<TQVXSurface>> surfaces;
+        TQVXImageLib* paletteLib = nullptr;         // LoadImageLib / LoadTileLib
+        TQVXHiColorImagelib* hiColorLib = nullptr;  // LoadHiColorLib
+        bool drawnThroughPalette = false;           // a display palette was installed
+        std::array<tk::TPaletteEntry, 256> palette{};
+        uint64_t loadedAt = 0;                      // order of the loads, for restores
+        void Clear();
+    };
     TForm* OwnerForm() const;
     bool Designing() const;
     template <class T>
@@ -193,6 +211,12 @@ private:
     void SurfaceLost(tk::TObject*) { RestoreSurfaces(); }
     void RestoreSurface(TQVXSurface& surface, const char* failure);
     void LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool tiles);
+    void Filled(TSurfaceSet& set);
+    void ReloadSet(TSurfaceSet& set, bool tiles);
+    void InstallPalette(const tk::TPaletteEntry* entries);
+    // Gives back everything start-up made (surfaces, palette, clipper,
+    // display mode, cooperative level, DirectDraw, the application's events).
+    void ReleaseDisplay();
     void DrawCursorInto(TQVXSurface& surface, int x, int y);
     void CycleStep();
     void InstallAppEvents();
@@ -201,6 +225,7 @@ private:
     winsys::HCURSOR FCachedCursor = nullptr;
     ComPtr<IDirectDraw4> FDirectDraw;
     ComPtr<IDirectDrawPalette> FPaletteObject;
+    bool FPaletteAttached = false;  // FPaletteObject is the front surface's palette
     std::array<tk::TPaletteEntry, 256> FPalette{};
     std::unique_ptr<TQVXSurface> FFrontSurface;
     std::unique_ptr<TQVXSurface> FBackSurface;
@@ -211,12 +236,8 @@ private:
     int FCycleFirst = 0, FCycleLast = 0;
     bool FCycleActive = false;
 
-    TQVXImageLib* FLoadedImageLib = nullptr;
-    std::vector<std::unique_ptr<TQVXSurface>> FImageSurfaces;
-    TQVXImageLib* FLoadedTileLib = nullptr;
-    std::vector<std::unique_ptr<TQVXSurface>> FTileSurfaces;
-    // The hi-colour library whose surfaces ImageSurfaces holds, if any.
-    TQVXHiColorImagelib* FLoadedHiColorLib = nullptr;
+    TSurfaceSet FImageSet, FTileSet;
+    uint64_t FLoads = 0;
     ComPtr<IDirectDrawClipper> FClipper;
     int FFormWidth = 0, FFormHeight = 0;
     int FMouseX = 0, FMouseY = 0;

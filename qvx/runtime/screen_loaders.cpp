@@ -1,6 +1,7 @@
 // The screen's picture surfaces: library loaders, freeing, restoring lost
 // surfaces, the palette and palette cycling.
 #include <algorithm>
+#include <exception>
 
 #include "dxerror.h"
 #include "qvx/assets/image_library.h"
@@ -10,24 +11,30 @@
 namespace qvx {
 
 TQVXSurface* TQVXScreen::ImageSurfaces(int index) const {
-    return index >= 0 && index < ImageCount() ? FImageSurfaces[static_cast<size_t>(index)].get()
-                                              : nullptr;
+    return index >= 0 && index < ImageCount() ? FImageSet.surfaces[static_cast<size_t>(index)].get() : nullptr;
 }
 
 TQVXSurface* TQVXScreen::TileSurfaces(int index) const {
-    return index >= 0 && index < TileCount() ? FTileSurfaces[static_cast<size_t>(index)].get()
-                                             : nullptr;
+    return index >= 0 && index < TileCount() ? FTileSet.surfaces[static_cast<size_t>(index)].get() : nullptr;
 }
 
-void TQVXScreen::FreeImageSurfaces() {
-    FImageSurfaces.clear();
-    FImageSurfaces.shrink_to_fit();
-    FLoadedHiColorLib = nullptr;
+void TQVXScreen::TSurfaceSet::Clear() {
+    surfaces.clear();
+    surfaces.shrink_to_fit();
+    paletteLib = nullptr;
+    hiColorLib = nullptr;
 }
 
-void TQVXScreen::FreeTileSurfaces() {
-    FTileSurfaces.clear();
-    FTileSurfaces.shrink_to_fit();
+void TQVXScreen::FreeImageSurfaces() { FImageSet.Clear(); }
+
+void TQVXScreen::FreeTileSurfaces() { FTileSet.Clear(); }
+
+// Records that `set` was just filled, and the palette its pictures were
+// drawn through (at 8 bits their pixels depend on it).
+void TQVXScreen::Filled(TSurfaceSet& set) {
+    set.loadedAt = ++FLoads;
+    set.drawnThroughPalette = ColorDepth == 8 && FPaletteObject;
+    set.palette = FPalette;
 }
 
 // ---- Hi-colour library ------------------------------------------------------------------
@@ -38,8 +45,12 @@ void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
     if (!FDirectDraw) return;
     if (!library || library->Count() == 0) return;
     FreeImageSurfaces();
+    FImageSet.hiColorLib = library;
+    library->FreeNotification(this);
+    Filled(FImageSet);
     int n = library->Count();
-    FImageSurfaces.resize(static_cast<size_t>(n));
+    auto& set = FImageSet.surfaces;
+    set.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const tk::TPicture& picture = library->Images()->Items(i)->Image();
         // A picture without pixels keeps its place in the set with no
@@ -48,7 +59,7 @@ void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
         auto surface = std::make_unique<TQVXSurface>(FDirectDraw.Get(), picture.Width(),
                                                      picture.Height(), ColorDepth);
         TQVXSurface* s = surface.get();
-        FImageSurfaces[static_cast<size_t>(i)] = std::move(surface);
+        set[static_cast<size_t>(i)] = std::move(surface);
         s->OnSurfaceLost = [this](tk::TObject* o) { SurfaceLost(o); };
         s->Canvas->Draw(0, 0, *picture.Graphic());
         s->Canvas->ReleaseHandle();
@@ -56,15 +67,13 @@ void TQVXScreen::LoadHiColorLib(TQVXHiColorImagelib* library) {
     }
     if (PaletteMode == TPaletteMode::pmNormal) {
         for (int i = 0; i < n; ++i) {
-            TQVXSurface* s = FImageSurfaces[static_cast<size_t>(i)].get();
+            TQVXSurface* s = set[static_cast<size_t>(i)].get();
             if (!s) continue;
             s->Canvas->StretchDraw(s->Canvas->ClipRect(),
                                    *library->Images()->Items(i)->Image().Graphic());
             s->Canvas->ReleaseHandle();
         }
     }
-    FLoadedHiColorLib = library;
-    library->FreeNotification(this);
 }
 
 // ---- Palette image libraries --------------------------------------------------------
@@ -79,14 +88,20 @@ void TQVXScreen::LoadTileLib(TQVXImageLib* library, bool applyPalette) {
 
 void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool tiles) {
     if (!FDirectDraw) return;  // not started: start-up loads the libraries
-    auto& set = tiles ? FTileSurfaces : FImageSurfaces;
-    if (tiles)
-        FreeTileSurfaces();
-    else
-        FreeImageSurfaces();
-    if (!library || library->Count() == 0) return;
-    (tiles ? FLoadedTileLib : FLoadedImageLib) = library;
+    TSurfaceSet& target = tiles ? FTileSet : FImageSet;
+    target.Clear();
+    if (!library) return;
+    // Kept from here on, so that the next restore tries a load that fails
+    // part way again.
+    target.paletteLib = library;
     library->FreeNotification(this);
+    // A library from a file may have given its images to earlier surfaces:
+    // it reads them again here, or raises the file's error.
+    library->Data().Need();
+    if (library->Count() == 0) {
+        target.paletteLib = nullptr;
+        return;
+    }
 
     if (applyPalette && ColorDepth == 8) {
         tk::TPaletteEntry entries[256];
@@ -94,8 +109,10 @@ void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool t
         for (int i = 0; i < 256; ++i) entries[i] = {p[i].peRed, p[i].peGreen, p[i].peBlue, 0};
         SetPalette(entries);
     }
+    Filled(target);
 
     int n = library->Count();
+    auto& set = target.surfaces;
     set.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         TImgHdr hdr;
@@ -126,7 +143,7 @@ void TQVXScreen::LoadPaletteLib(TQVXImageLib* library, bool applyPalette, bool t
         }
     }
     // A file-backed library gives its pixels up: a restore reads the file.
-    if (library->HasFileName()) library->Images()->Clear();
+    library->Data().Built();
 }
 
 // ---- Lost surfaces ----------------------------------------------------------------------
@@ -154,6 +171,19 @@ void TQVXScreen::RestoreSurface(TQVXSurface& surface, const char* failure) {
     throw EQVXScreen(failure);
 }
 
+// Loads `set` again from what filled it, through the palette it was drawn
+// through then.
+void TQVXScreen::ReloadSet(TSurfaceSet& set, bool tiles) {
+    TQVXHiColorImagelib* hiColor = set.hiColorLib;
+    TQVXImageLib* library = set.paletteLib;
+    if (!hiColor && !library) return;
+    if (set.drawnThroughPalette) InstallPalette(set.palette.data());
+    if (hiColor)
+        LoadHiColorLib(hiColor);
+    else
+        LoadPaletteLib(library, false, tiles);
+}
+
 void TQVXScreen::RestoreSurfaces() {
     if (!FFrontSurface) return;
     RestoreSurface(*FFrontSurface, msg::SRestoreFront);
@@ -161,23 +191,32 @@ void TQVXScreen::RestoreSurfaces() {
     // lost, every later copy from it would fail and restore again.
     if (FWindowMode && FBackSurface && !FBackSurface->Attached)
         RestoreSurface(*FBackSurface, msg::SRestoreBack);
-    // Hi-colour pictures still in the image set are drawn again, unless a
-    // palette image library is about to take the set over.
-    if (FLoadedHiColorLib && !FLoadedImageLib) LoadHiColorLib(FLoadedHiColorLib);
-    if (TQVXImageLib* lib = FLoadedImageLib) {
-        if (lib->HasFileName()) lib->Reload();
-        LoadImageLib(lib, true);
-    }
-    if (TQVXImageLib* lib = FLoadedTileLib) {
-        if (lib->HasFileName()) lib->Reload();
-        LoadTileLib(lib, true);
-    }
+    // The sets are filled again in the order they were first filled, each
+    // through its own palette; the palette last set goes back at the end,
+    // attached again if the front surface ever refused it.
+    // A step that fails does not keep the others from running; the first
+    // failure is raised once all have run.
+    const std::array<tk::TPaletteEntry, 256> last = FPalette;
+    const bool tilesFirst = FTileSet.loadedAt < FImageSet.loadedAt;
+    std::exception_ptr failure;
+    auto attempt = [&failure](const auto& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    attempt([&] { ReloadSet(tilesFirst ? FTileSet : FImageSet, tilesFirst); });
+    attempt([&] { ReloadSet(tilesFirst ? FImageSet : FTileSet, !tilesFirst); });
+    attempt([&] {
+        if (FPaletteObject && ColorDepth == 8) InstallPalette(last.data());
+    });
+    if (failure) std::rethrow_exception(failure);
 }
 
 // ---- Palette ----------------------------------------------------------------------------
 
-void TQVXScreen::SetPalette(const tk::TPaletteEntry* entries) {
-    if (ColorDepth != 8) return;
+void TQVXScreen::InstallPalette(const tk::TPaletteEntry* entries) {
     std::copy(entries, entries + 256, FPalette.begin());
     if (!FPaletteObject) {
         if (!FDirectDraw ||
@@ -187,12 +226,20 @@ void TQVXScreen::SetPalette(const tk::TPaletteEntry* entries) {
             FPaletteObject.Reset();
             throw EQVXScreen(msg::SCreatePalette);
         }
-        if (!FFrontSurface ||
-            FFrontSurface->GetSurface()->SetPalette(FPaletteObject.Get()) != DD_OK)
-            throw EQVXScreen(msg::SSetPalette);
-    } else if (FPaletteObject->SetEntries(0, 0, 256, FPalette.data()) != DD_OK) {
-        throw EQVXScreen(msg::SSetEntries);
+        FPaletteAttached = false;
     }
+    // A palette the front surface refused is offered again every time.
+    if (!FPaletteAttached) {
+        if (!FFrontSurface || FFrontSurface->GetSurface()->SetPalette(FPaletteObject.Get()) != DD_OK)
+            throw EQVXScreen(msg::SSetPalette);
+        FPaletteAttached = true;
+    }
+    if (FPaletteObject->SetEntries(0, 0, 256, FPalette.data()) != DD_OK) throw EQVXScreen(msg::SSetEntries);
+}
+
+void TQVXScreen::SetPalette(const tk::TPaletteEntry* entries) {
+    if (ColorDepth != 8) return;
+    InstallPalette(entries);
     // Cycling restarts from the palette as now installed.
     if (FCycleActive) {
         std::copy(FPalette.begin(), FPalette.end(), FCycleEntries.begin());

@@ -90,7 +90,10 @@ TEST_F(ScreenTest, Windowed32BitStretchedFillsTheClientArea) {
               0u);
 }
 
-TEST_F(ScreenTest, EveryStartUpFailureHasItsMessage) {
+// A start-up that fails at any step raises its message and gives back all
+// it made: no surfaces, the desktop's mode, no exclusive hold, the form's
+// size. No frame is asked for meanwhile; the next activation starts whole.
+TEST_F(ScreenTest, StartUpFailingAtAnyStepGivesAllBackAndStartsWholeNextTime) {
     struct Case {
         const char* method;
         int nth;
@@ -102,45 +105,94 @@ TEST_F(ScreenTest, EveryStartUpFailureHasItsMessage) {
     const Case cases[] = {
         {"DirectDrawCreate", 1, DDERR_GENERIC, false, "Failed to create IDirectDraw object"},
         {"QueryInterface", 1, E_NOINTERFACE, false, "Failed to create IDirectDraw 4 object"},
-        {"SetCooperativeLevel", 1, DDERR_EXCLUSIVEMODEALREADYSET, false,
-         coop + "Exclude mode already set"},
+        {"SetCooperativeLevel", 1, DDERR_EXCLUSIVEMODEALREADYSET, false, coop + "Exclude mode already set"},
         {"SetCooperativeLevel", 1, DDERR_HWNDALREADYSET, false, coop + "HWND already set"},
         {"SetCooperativeLevel", 1, DDERR_HWNDSUBCLASSED, false, coop + "Hwnd Subclasses"},
         {"SetCooperativeLevel", 1, DDERR_INVALIDOBJECT, false, coop + "Invalid Object"},
-        {"SetCooperativeLevel", 1, DDERR_INVALIDPARAMS, false, coop + "Invalud Params"},
+        {"SetCooperativeLevel", 1, DDERR_INVALIDPARAMS, true, coop + "Invalud Params"},
         {"SetCooperativeLevel", 1, DDERR_OUTOFMEMORY, false, coop + "Out of memory"},
         {"SetCooperativeLevel", 1, DDERR_GENERIC, false, coop + "Unknown error"},
         {"SetDisplayMode", 1, DDERR_INVALIDMODE, false, "Set Display Mode Failed"},
         {"CreateSurface", 1, DDERR_OUTOFVIDEOMEMORY, false, "Create Primary Surface failed"},
+        {"CreateSurface", 1, DDERR_OUTOFVIDEOMEMORY, true, "Create Primary Surface failed"},
         {"GetDisplayMode", 1, DDERR_GENERIC, false, "Get DisplayMode Failed"},
+        {"GetDisplayMode", 1, DDERR_GENERIC, true, "Get DisplayMode Failed"},
         {"GetAttachedSurface", 1, DDERR_NOTFOUND, false, "Failed to get background surface"},
         {"CreateSurface", 2, DDERR_OUTOFVIDEOMEMORY, true, "Failed Creating BackBufferW"},
         {"Blt", 1, DDERR_GENERIC, false, "Erase (Blt) Failed"},
+        {"Blt", 1, DDERR_GENERIC, true, "Erase (Blt) Failed"},
         {"Flip", 1, DDERR_GENERIC, false, "Flip Failed"},
+        {"Blt", 2, DDERR_GENERIC, true, "Flip Failed"},
+        {"CreatePalette", 1, DDERR_GENERIC, false, "CreatePalette Failed"},
+        {"SetPalette", 1, DDERR_GENERIC, false, "SetPalette Failed"},
+        {"CreateSurface", 2, DDERR_OUTOFVIDEOMEMORY, false, "Could not create memory surface (3, 2)"},
+        {"CreateSurface", 3, DDERR_OUTOFVIDEOMEMORY, true, "Could not create memory surface (3, 2)"},
+        {"SetColorKey", 1, DDERR_GENERIC, true, "SetColorKey failed"},
     };
-    form->Show();
-    app->ProcessMessages();
+    auto* lib = new TQVXImageLib(form);
+    lib->LoadFromFile(WriteIml("startup", {{3, 2}}));
+    screen->SetImageLibrary(lib);
+    screen->SetFlippingEnabled(true);
+    screen->WindowVBL = false;
+    int frames = 0;
+    screen->OnFlip = [&](tk::TObject*) {
+        ASSERT_NE(screen->BackSurface(), nullptr);
+        ++frames;
+    };
+    const winsys::DesktopMode desktop = winsys::GetDesktopMode();
+    Start();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.message + (c.windowed ? " (windowed)" : " (full screen)"));
         screen->ShutDown();
+        screen->SetFlippingEnabled(true);
         screen->SetWindowMode(c.windowed);
+        screen->DisplayMode = c.windowed ? TDisplayMode::dm640x480x16 : TDisplayMode::dm320x240x8;
+        screen->ColorDepth = c.windowed ? 16 : 8;
+        const int width = form->ClientWidth(), height = form->ClientHeight();
+        wh::ResetMessageBoxes();
         dh::ClearFaults();
         dh::InjectFault(c.method, c.nth, c.code);
-        try {
-            screen->StartDisplay();
-            ADD_FAILURE() << "no exception";
-        } catch (const tk::Exception& e) {
-            EXPECT_EQ(e.Message(), c.message);
+        Window()->SetActive(false);
+        Window()->SetActive(true);
+        app->ProcessMessages();
+        ASSERT_EQ(wh::MessageBoxes().size(), 1u);
+        EXPECT_EQ(wh::MessageBoxes()[0].text, c.message);
+
+        EXPECT_FALSE(screen->Started());
+        EXPECT_EQ(screen->FrontSurface(), nullptr);
+        EXPECT_EQ(screen->ImageCount(), 0);
+        EXPECT_EQ(winsys::GetDesktopMode().width, desktop.width);
+        EXPECT_EQ(winsys::GetDesktopMode().bitsPerPixel, desktop.bitsPerPixel);
+        EXPECT_EQ(form->ClientWidth(), width);
+        EXPECT_EQ(form->ClientHeight(), height);
+        {
+            ComPtr<IDirectDraw> other;
+            ComPtr<IDirectDraw4> other4;
+            ASSERT_EQ(DirectDrawCreate(nullptr, other.Put(), nullptr), DD_OK);
+            other->QueryInterface(IID_IDirectDraw4, other4.PutVoid());
+            EXPECT_EQ(other4->SetCooperativeLevel(form->Handle(), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK)
+                << "the exclusive level is still held";
         }
-        // A refused cooperative level or mode gives the display back at once.
-        if (std::string(c.method).rfind("Set", 0) == 0) {
-            EXPECT_FALSE(screen->Started());
+        if (app->OnIdle) {
+            bool done = true;
+            app->OnIdle(app.get(), done);
         }
+        EXPECT_EQ(frames, 0);
+
+        dh::ClearFaults();
+        Window()->SetActive(false);
+        Window()->SetActive(true);
+        app->ProcessMessages();
+        ASSERT_TRUE(screen->Started());
+        EXPECT_EQ(screen->ImageCount(), 1);
+        ASSERT_TRUE(app->OnIdle) << "flipping was switched off";
+        for (int i = 0; i < 3; ++i) {
+            bool done = true;
+            app->OnIdle(app.get(), done);
+        }
+        EXPECT_EQ(frames, 3);
+        frames = 0;
     }
-    dh::ClearFaults();
-    screen->ShutDown();
-    screen->StartDisplay();
-    EXPECT_TRUE(screen->Started());
 }
 
 TEST_F(ScreenTest, LostSurfaceStormsKeepFlipping) {
@@ -176,6 +228,55 @@ TEST_F(ScreenTest, LostSurfaceStormsKeepFlipping) {
         EXPECT_EQ(shown.pixel(5, 5) & 0xFFFF00, 0u);
         EXPECT_NE(qBlue(shown.pixel(5, 5)), 0);
     }
+}
+
+// A palette the front surface refused is offered again, by the next
+// SetPalette and by a restore: the screen shows the last palette set.
+TEST_F(ScreenTest, RefusedPaletteIsAttachedAgain) {
+    screen->DisplayMode = TDisplayMode::dm320x240x8;
+    Start();
+    tk::TPaletteEntry red[256] = {}, green[256] = {};
+    red[5] = {255, 0, 0, 0};
+    green[5] = {0, 255, 0, 0};
+    auto shown = [&] {
+        screen->BackSurface()->Erase(5);
+        screen->Flip();
+        return dh::LastFrame().pixel(0, 0) & 0xFFFFFF;
+    };
+    for (bool restore : {false, true}) {
+        SCOPED_TRACE(restore ? "restore" : "SetPalette");
+        screen->ShutDown();
+        screen->StartDisplay();
+        dh::InjectFault("SetPalette", 1, DDERR_GENERIC);
+        EXPECT_THROW(screen->SetPalette(red), EQVXScreen);
+        if (restore) {
+            dh::LoseSurfaces();
+            screen->RestoreSurfaces();
+            EXPECT_EQ(shown(), 0xFF0000u);
+        } else {
+            screen->SetPalette(green);
+            EXPECT_EQ(shown(), 0x00FF00u);
+        }
+    }
+}
+
+// Destruction never raises: a clean-up handler's exception goes to the
+// application's exception event, as the screen's exceptions do while it runs.
+TEST_F(ScreenTest, CleanUpRaisingWhileTheScreenIsDestroyedGoesToTheExceptionEvent) {
+    Windowed16();
+    Start();
+    std::vector<std::string> seen;
+    app->OnException = [&, running = app->OnException](tk::TObject* sender, const std::exception& e) {
+        seen.push_back(e.what());
+        running(sender, e);
+    };
+    screen->OnCleanUp = [](tk::TObject*) { throw tk::Exception("clean-up fault"); };
+    wh::ResetBeeps();
+    delete screen;
+    screen = nullptr;
+    EXPECT_EQ(seen, std::vector<std::string>{"clean-up fault"});
+    EXPECT_EQ(wh::BeepCount(), 1);  // the screen's own handler ran too
+    EXPECT_EQ(winsys::GetDesktopMode().width, 1920);
 }
 
 TEST_F(ScreenTest, FailedRestoreTracesAndRaises) {

@@ -1,4 +1,6 @@
 // Library pictures turned into the screen's surfaces.
+#include <functional>
+
 #include "qvx/hicolor/hicolor_library.h"
 #include "screen_fixture.h"
 #include "toolkit/picture.h"
@@ -76,6 +78,55 @@ TEST_F(LoaderTest, OneFileLibraryInBothRolesGivesCompleteTiles) {
     dh::LoseSurfaces();
     screen->RestoreSurfaces();
     EXPECT_EQ(screen->TileCount(), 2);
+}
+
+// Whatever loaded the sets, in whatever order, a restore brings back the
+// same pictures through the same colours; a set that was emptied stays so.
+TEST_F(LoaderTest, RestoreShowsWhatWasLastLoadedWhateverTheOrder) {
+    screen->DisplayMode = TDisplayMode::dm320x240x8;
+    Start();
+    TQVXImageLib* a = FileLib("orders", {{12, 6}, {5, 9}});
+    auto* b = new TQVXImageLib(form);  // in memory, with a palette of its own
+    auto bytes = assetbytes::ImlHeader("IL10", 2);
+    for (int i = 0; i < 256; ++i) bytes[12 + 4 * i] = static_cast<uint8_t>(255 - i);
+    assetbytes::ImlImage(bytes, 8, 8, "b0", 40);
+    assetbytes::ImlImage(bytes, 16, 4, "b1", 90);
+    tk::TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    stream.SetPosition(0);
+    b->Images()->LoadFromStream(stream);
+    TQVXHiColorImagelib* h = HiColor({{30, 20}, {6, 6}});
+
+    auto frame = [&] {
+        IDirectDrawSurface4* back = screen->BackSurface()->Surface.Get();
+        screen->BackSurface()->Erase(0);
+        for (int i = 0; i < screen->ImageCount(); ++i)
+            if (TQVXSurface* s = screen->ImageSurfaces(i)) back->BltFast(10 + 40 * i, 10, s->Surface.Get(), nullptr, 0);
+        for (int i = 0; i < screen->TileCount(); ++i)
+            if (TQVXSurface* s = screen->TileSurfaces(i)) back->BltFast(10 + 40 * i, 120, s->Surface.Get(), nullptr, 0);
+        screen->Flip();
+        return dh::LastFrame();
+    };
+    const std::pair<const char*, std::function<void()>> orders[] = {
+        {"images, then hi-colour", [&] { screen->LoadImageLib(a, true), screen->LoadHiColorLib(h); }},
+        {"hi-colour, then images", [&] { screen->LoadHiColorLib(h), screen->LoadImageLib(a, true); }},
+        {"tiles, then images", [&] { screen->LoadTileLib(b, true), screen->LoadImageLib(a, true); }},
+        {"images, then tiles keeping the palette", [&] { screen->LoadImageLib(a, true), screen->LoadTileLib(b, false); }},
+        {"hi-colour between two palettes",
+         [&] { screen->LoadImageLib(b, true), screen->LoadHiColorLib(h), screen->LoadTileLib(a, true); }},
+        {"images, then none", [&] { screen->LoadImageLib(a, true), screen->LoadImageLib(nullptr, true); }},
+        {"images, then a restart", [&] { screen->LoadImageLib(a, true), screen->ShutDown(), screen->StartDisplay(); }},
+    };
+    for (const auto& [name, load] : orders) {
+        SCOPED_TRACE(name);
+        screen->ShutDown();
+        screen->StartDisplay();
+        load();
+        QImage before = frame();
+        dh::LoseSurfaces();
+        screen->RestoreSurfaces();
+        EXPECT_TRUE(frame() == before);
+    }
 }
 
 TEST_F(LoaderTest, DestroyedLibraryIsForgotten) {
