@@ -95,6 +95,21 @@ TEST_F(Input, JoystickIsTheFirstAttachedAndComesBackAfterUnplugging) {
     EXPECT_TRUE(input->JoyButton(2));
 }
 
+// Device chosen while input runs: Update goes on reading the device that
+// was started; the next start opens the new one.
+TEST_F(Input, DeviceChosenAfterStartTakesEffectAtTheNextStart) {
+    TQVXInput* input = Started(TInputDevice::Keyboard);
+    input->SetDevice(TInputDevice::Mouse);
+    window->DeliverKey({true, DIK_A, 0});
+    ASSERT_TRUE(input->Update());
+    EXPECT_TRUE(input->KeyDown(DIK_A));
+    EXPECT_EQ(input->StartedDevice(), TInputDevice::Keyboard);
+    input->StartInput();
+    Move(5);
+    ASSERT_TRUE(input->Update());
+    EXPECT_EQ(input->Mouse().lX, 5);
+}
+
 TEST_F(Input, StartFailuresRaiseEDirectXWithTheResultsText) {
     auto raised = [&](TInputDevice device) -> std::string {
         try {

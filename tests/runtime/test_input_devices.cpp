@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QTest>
+#include <cstring>
 
 #include "platform/com/backend.h"
 #include "platform/winsys/qt/qt_window.h"
@@ -93,6 +94,31 @@ TEST_F(RealInput, SdlVirtualJoystickReadsWithRangeDeadZoneAndSaturation) {
     delete input;
     SDL_JoystickClose(stick);
     SDL_JoystickDetachVirtual(index);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+// Two identical pads (same name and product): each keeps its identity while
+// attached, so unplugging the one in use is a loss, not a switch to its twin.
+TEST_F(RealInput, IdenticalSdlPadsKeepTheirOwnIdentityWhenOneIsUnplugged) {
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) GTEST_SKIP() << SDL_GetError();
+    const int first = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
+    const int second = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
+    ASSERT_GE(second, 0) << SDL_GetError();
+    ASSERT_EQ(std::memcmp(SDL_JoystickGetDeviceGUID(first).data, SDL_JoystickGetDeviceGUID(second).data, 16), 0);
+    SDL_Joystick* one = SDL_JoystickOpen(first);
+    SDL_Joystick* two = SDL_JoystickOpen(second);
+    TQVXInput* input = Started(TInputDevice::JoyStick);
+    SDL_JoystickSetVirtualButton(two, 1, SDL_PRESSED);
+    ASSERT_TRUE(input->Update());
+    EXPECT_FALSE(input->JoyButton(1));
+
+    SDL_JoystickClose(one);
+    SDL_JoystickDetachVirtual(first);
+    EXPECT_FALSE(input->Update());
+    EXPECT_FALSE(input->JoyButton(1));
+    delete input;
+    SDL_JoystickClose(two);
+    SDL_JoystickDetachVirtual(0);
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 

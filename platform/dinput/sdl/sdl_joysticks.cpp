@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <mutex>
 
 #include "platform/dinput/joysticks.h"
@@ -66,23 +65,7 @@ public:
             SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
             bool known = std::any_of(sticks_.begin(), sticks_.end(), [id](auto& s) { return s.id == id; });
             if (known) continue;
-            if (SDL_Joystick* j = SDL_JoystickOpen(i)) sticks_.push_back({id, j, {}});
-        }
-        // Instance ids: the product id marked with the device's ordinal among
-        // identical devices, so a device plugged back in keeps its id.
-        std::map<std::string, int> seen;
-        for (auto& s : sticks_) {
-            JoystickInfo& info = s.info;
-            info.product = ToGuid(SDL_JoystickGetGUID(s.handle));
-            std::string key(reinterpret_cast<const char*>(&info.product), sizeof info.product);
-            int ordinal = seen[key]++;
-            info.instance = info.product;
-            info.instance.Data1 ^= 0xD1A50000u ^ static_cast<uint32_t>(ordinal);
-            const char* name = SDL_JoystickName(s.handle);
-            info.name = name ? name : "Joystick";
-            info.axes = std::clamp(SDL_JoystickNumAxes(s.handle), 0, kMaxAxes);
-            info.buttons = std::clamp(SDL_JoystickNumButtons(s.handle), 0, kMaxButtons);
-            info.povs = std::clamp(SDL_JoystickNumHats(s.handle), 0, kMaxPovs);
+            if (SDL_Joystick* j = SDL_JoystickOpen(i)) sticks_.push_back(Opened(id, j));
         }
     }
 
@@ -112,6 +95,29 @@ private:
         SDL_Joystick* handle;
         JoystickInfo info;
     };
+
+    // Instance ids: the product id marked with an ordinal among identical
+    // devices, the lowest one no attached twin holds. It is given once, when
+    // the device is opened, and kept while it stays attached: unplugging one
+    // of two identical pads never hands its id to the other, and a device
+    // plugged back in gets its old id again.
+    Stick Opened(SDL_JoystickID id, SDL_Joystick* handle) const {
+        Stick s{id, handle, {}};
+        JoystickInfo& info = s.info;
+        info.product = ToGuid(SDL_JoystickGetGUID(handle));
+        for (uint32_t ordinal = 0;; ++ordinal) {
+            info.instance = info.product;
+            info.instance.Data1 ^= 0xD1A50000u ^ ordinal;
+            if (std::none_of(sticks_.begin(), sticks_.end(), [&](auto& o) { return o.info.instance == info.instance; }))
+                break;
+        }
+        const char* name = SDL_JoystickName(handle);
+        info.name = name ? name : "Joystick";
+        info.axes = std::clamp(SDL_JoystickNumAxes(handle), 0, kMaxAxes);
+        info.buttons = std::clamp(SDL_JoystickNumButtons(handle), 0, kMaxButtons);
+        info.povs = std::clamp(SDL_JoystickNumHats(handle), 0, kMaxPovs);
+        return s;
+    }
     bool ok_ = false;
     std::vector<Stick> sticks_;
 };
