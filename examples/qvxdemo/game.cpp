@@ -1,18 +1,18 @@
 #include "game.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <optional>
 
 #include "platform/com/backend.h"
 #include "platform/ddraw/display.h"
 #include "platform/ddraw/headless/headless.h"
 #include "platform/ddraw/pixels.h"
 #include "platform/dsound/headless/output.h"
+#include "platform/winsys/messages.h"
 #include "qvx/assets/image_library.h"
 #include "qvx/assets/map_library.h"
 #include "qvx/assets/sound_library.h"
@@ -183,22 +183,16 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
 }
 
 int Game::Run(const std::string& formFile) {
+    // The application may still be told otherwise by QVX_BACKEND.
     platform::SelectBackend(opt_.headless ? platform::Backend::Headless : platform::Backend::Real);
-    // Headless there is no window system, but the canvas still needs fonts.
-    std::unique_ptr<QGuiApplication> fonts;
-    if (opt_.headless && !QCoreApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "qvxdemo";
-        static char* argv[] = {name, nullptr};
-        fonts = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    if (opt_.headless) winsys::InitHeadlessGui();  // the canvas still needs fonts
     rng_.seed(opt_.seed);
     if (opt_.soak) std::printf("qvxdemo: soak seed %u\n", opt_.seed);
-    TApplication app;
-    app.Title = "QVX Demo";
-    app_ = &app;
+    std::optional<TApplication> application;  // outlives the summary below
     try {
+        TApplication& app = application.emplace();  // QVX_BACKEND may be refused here
+        app.Title = "QVX Demo";
+        app_ = &app;
         tk::THandlerTable handlers;
         handlers.Add<tk::TNotifyEvent>("GameInitialize", [this](tk::TObject*) { Initialise(); });
         handlers.Add<tk::TNotifyEvent>("GameFlip", [this](tk::TObject*) { Flip(); });

@@ -1,5 +1,11 @@
 #include "platform/com/backend.h"
 
+#include <QByteArray>
+#include <cstdlib>
+#include <string>
+
+#include "toolkit/sysutils.h"
+
 namespace platform {
 
 namespace {
@@ -8,5 +14,14 @@ Backend g_backend = Backend::Headless;
 
 void SelectBackend(Backend backend) { g_backend = backend; }
 Backend CurrentBackend() { return g_backend; }
+
+std::optional<Backend> EnvironmentBackend() {
+    const char* value = std::getenv("QVX_BACKEND");
+    if (!value || !*value) return std::nullopt;
+    const QByteArray name = QByteArray(value).toLower();
+    if (name == "headless") return Backend::Headless;
+    if (name == "real") return Backend::Real;
+    throw tk::Exception(std::string("QVX_BACKEND is \"") + value + "\"; it must be headless or real");
+}
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <QGuiApplication>
 #include <deque>
 #include <unordered_map>
 
@@ -84,6 +85,16 @@ int QueuedMessages() {
 
 void InitEventLoop() {
     CurrentServices().InitEventLoop();
+}
+
+void InitHeadlessGui() {
+    if (QCoreApplication::instance()) return;
+    // Nothing is shown headless: the offscreen platform, whatever
+    // QT_QPA_PLATFORM says, so no display is needed or used.
+    static int argc = 3;
+    static char name[] = "qvx", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    new QGuiApplication(argc, argv);  // lives for the rest of the program
 }
 
 void SetWindowHandler(HWND hwnd, std::function<void(MSG&)> handler) {

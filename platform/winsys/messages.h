@@ -80,6 +80,10 @@ int QueuedMessages();
 // Makes sure the backend can run an event loop: on the Qt backend this
 // creates the application object when the program has none yet.
 void InitEventLoop();
+// Gives a headless program what Qt needs to draw text (fonts): when the
+// program has no Qt application yet, one on Qt's offscreen platform that
+// lives to the end of the program. Needs no display.
+void InitHeadlessGui();
 
 // The window procedure of a window: what DispatchMessage calls for it.
 void SetWindowHandler(HWND hwnd, std::function<void(MSG&)> handler);

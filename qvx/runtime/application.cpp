@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "forms.h"
+#include "platform/com/backend.h"
 #include "platform/winsys/winsys.h"
 
 namespace qvx {
@@ -15,6 +16,12 @@ TApplication* Application() {
 
 TApplication::TApplication() : tk::TComponent(nullptr) {
     if (g_application) throw tk::EInvalidOperation("A program has only one application");
+    // QVX_BACKEND wins over the program's own choice, so an unchanged game
+    // runs headless (no display, no sound device) in its tests.
+    if (auto backend = platform::EnvironmentBackend()) {
+        platform::SelectBackend(*backend);
+        if (*backend == platform::Backend::Headless) winsys::InitHeadlessGui();
+    }
     winsys::InitEventLoop();
     FHandle = winsys::CreateMessageWindow("TApplication");
     winsys::SetWindowHandler(FHandle.get(), [](winsys::MSG&) {});
