@@ -1,7 +1,8 @@
 # qvx_expose(<target> <source-subdir>...)
 # Makes "#include "<source-subdir>/x.h"" work for <target> and for whatever
 # links it, and for nothing else: each target gets a private include root in
-# the build tree holding a link to the folders it owns.
+# the build tree holding a link to the folders it owns. Installed, every
+# library of the game library shares include/qvx instead (see Install.cmake).
 function(qvx_expose target)
   set(root "${CMAKE_BINARY_DIR}/include/${target}")
   foreach(sub IN LISTS ARGN)
@@ -13,9 +14,9 @@ function(qvx_expose target)
   endforeach()
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "INTERFACE_LIBRARY")
-    target_include_directories(${target} INTERFACE "${root}")
+    target_include_directories(${target} INTERFACE "$<BUILD_INTERFACE:${root}>")
   else()
-    target_include_directories(${target} PUBLIC "${root}")
+    target_include_directories(${target} PUBLIC "$<BUILD_INTERFACE:${root}>")
   endif()
 endfunction()
 

@@ -1,6 +1,7 @@
-# cmake -DIN=form -DOUT=text -DDIR=folder -P embed.cmake
-# Replaces @HEX:name@ with the bytes of DIR/name in hex, and @TEXT:name:Obj@
-# with the text of DIR/name (an object block) renamed to Obj.
+# cmake -DIN=<form text> -DOUT=<filled text> -DFORM_DIR=<dir> -DBINARY_DIR=<dir> -P QVXEmbedForm.cmake
+# Replaces @HEX:name@ with the bytes of the file `name` in hex and
+# @TEXT:name:Obj@ with its text (an object block) renamed to Obj. Each file
+# is looked for in FORM_DIR first, then in BINARY_DIR. Run by qvx_add_form.
 cmake_minimum_required(VERSION 3.25)
 file(READ ${IN} form)
 string(REGEX MATCHALL "@(HEX|TEXT):[^@]+@" refs "${form}")
@@ -10,10 +11,19 @@ foreach(ref IN LISTS refs)
   list(GET parts 0 kind)
   list(GET parts 1 name)
   list(GET parts 2 object)
+  set(file "")
+  foreach(dir IN ITEMS "${FORM_DIR}" "${BINARY_DIR}")
+    if(NOT file AND EXISTS "${dir}/${name}" AND NOT IS_DIRECTORY "${dir}/${name}")
+      set(file "${dir}/${name}")
+    endif()
+  endforeach()
+  if(NOT file)
+    message(FATAL_ERROR "${IN}: ${ref} names a file that is neither in ${FORM_DIR} nor in ${BINARY_DIR}")
+  endif()
   if(kind STREQUAL "HEX")
-    file(READ ${DIR}/${name} content HEX)
+    file(READ "${file}" content HEX)
   else()
-    file(READ ${DIR}/${name} content)
+    file(READ "${file}" content)
     if(object)
       string(REGEX REPLACE "^object [A-Za-z0-9_]+:" "object ${object}:" content "${content}")
     endif()

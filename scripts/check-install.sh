@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch DESTDIR and checks what arrived: the three
-# programs, menu entries that desktop-file-validate accepts, icons, and a
-# file-type description the MIME database takes.
+# Installs a build into a scratch DESTDIR and checks what arrived: the
+# programs with their manual pages, menu entries that desktop-file-validate
+# accepts, icons, and a file-type description the MIME database takes.
+# (The game library's part is checked by check-headers.sh and sdk-check.sh.)
 # usage: check-install.sh BUILD_DIR
 set -euo pipefail
 build=${1:?usage: check-install.sh BUILD_DIR}
@@ -12,10 +13,19 @@ DESTDIR="$dest" cmake --install "$build" --prefix /opt/qvx >/dev/null
 root="$dest/opt/qvx"
 fail() { echo "check-install: $*" >&2; exit 1; }
 
-for program in Hueshelf Slideshelf qvxlib; do
+for program in Hueshelf Slideshelf qvxlib qvxtrace; do
   [ -x "$root/bin/$program" ] || fail "bin/$program missing"
+  page="$root/share/man/man1/$program.1.gz"
+  [ -f "$page" ] || fail "no manual page for $program"
+  out=$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1) || fail "$out"
+  [ -z "$out" ] || fail "$program.1: $out"
 done
 "$root/bin/qvxlib" --help >/dev/null || fail "the installed qvxlib does not run"
+# Every command qvxlib lists has its entry in the manual page.
+for command in $("$root/bin/qvxlib" --help | sed -n '/^commands:/,/^$/s/^  \([a-z]*\) .*/\1/p'); do
+  zcat "$root/share/man/man1/qvxlib.1.gz" | grep -q "^\.B[IR]* \"*$command" ||
+    fail "qvxlib.1 does not describe qvxlib $command"
+done
 
 for app in hueshelf slideshelf; do
   entry="$root/share/applications/$app.desktop"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, tests, benchmarks and fuzzers need.
+# Installs every Debian package the build, tests, benchmarks, fuzzers,
+# packages (make package) and the API reference (make docs) need.
 # Idempotent: packages already present are left alone.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick xdotool python3 dbus-daemon
   desktop-file-utils shared-mime-info
+  doxygen dpkg-dev fakeroot file groff-base lintian
 )
 
 missing=()
