@@ -9,7 +9,7 @@ APP_BIN_hueshelf   = hueshelf/Hueshelf
 APP_BIN_slideshelf = slideshelf/Slideshelf
 APP_BIN_qvxtrace   = tools/qvxtrace/qvxtrace
 
-.PHONY: all deps configure build run test asan soak bench fuzz install clean
+.PHONY: all deps configure build run test asan soak bench fuzz install package sdk-check clean
 
 all: build
 
@@ -53,10 +53,21 @@ fuzz: deps
 	cmake --build --preset fuzz --target fuzzers
 	./scripts/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
-# The programs, menu entries, icons and file types, through CMake's install
+# The programs, menu entries, icons and file types, and the game library
+# (headers, libraries, CMake package, pkg-config), through CMake's install
 # rules: `make install PREFIX=~/.local`, or `make install DESTDIR=/tmp/pkg`.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install build/$(PRESET) --prefix "$(PREFIX)"
+
+# The Debian packages qvx-asset-tools and libqvx-dev, in build/$(PRESET)/packages.
+package: build
+	rm -f build/$(PRESET)/packages/*.deb
+	cd build/$(PRESET) && cpack --config CPackConfig.cmake
+
+# A game built outside this tree against a staged install and against the
+# unpacked packages, run headless; a pkg-config program; lintian.
+sdk-check: package
+	./scripts/sdk-check.sh build/$(PRESET)
 
 clean:
 	rm -rf build
