@@ -34,6 +34,7 @@ public:
         std::fprintf(stderr, "error: %s\n", text.c_str());
         std::exit(2);
     }
+    void ShowInformation(QWidget* parent, const std::string& text) override { ShowError(parent, text); }
 };
 
 struct Pair {
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
     bench::Report("Move up / rebuild list", up.measured / up.reference, 2.0);
     bench::Report("Delete / rebuild list", remove.measured / remove.reference, 2.0);
 
-    form.Modified = false;
+    form.UndoStack->setClean();
     hueshelf::SetDialogs(nullptr);
     return 0;
 }

@@ -126,6 +126,12 @@ public:
                         QMessageBox::Ok, parent);
         box.exec();
     }
+
+    void ShowInformation(QWidget* parent, const std::string& text) override {
+        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), QString::fromStdString(text),
+                        QMessageBox::Ok, parent);
+        box.exec();
+    }
 };
 
 TDialogs* bound = nullptr;

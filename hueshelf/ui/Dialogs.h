@@ -50,6 +50,8 @@ public:
     virtual TMsgButton AskYesNo(QWidget* parent, const std::string& title, const std::string& text) = 0;
     // A modal error message with an OK button (the application's exception box).
     virtual void ShowError(QWidget* parent, const std::string& text) = 0;
+    // A modal note with the information icon and an OK button.
+    virtual void ShowInformation(QWidget* parent, const std::string& text) = 0;
 };
 
 // The dialogs in use: the Qt ones unless SetDialogs bound others.

@@ -13,12 +13,15 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "Application.h"
 #include "toolkit/names.h"
 #include "toolkit/propstream.h"
+#include "toolkit/undoactions.h"
+#include "undo_commands.h"
 
 using hueshelf::TFileDialogKind;
 
@@ -104,8 +107,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     move(kLeft, kTop);
     resize(kWidth, kHeight);
     setAcceptDrops(true);
+    UndoStack = new QUndoStack(this);
     CreateComponents();
     CreateMenu();
+    CreateEditMenu();
     CreateControls();
     FormCreate();
 }
@@ -164,6 +169,16 @@ void TForm1::CreateMenu() {
     RebuildRecentMenu();
 }
 
+void TForm1::CreateEditMenu() {
+    Edit2 = new QMenu("&Edit", this);
+    menuBar()->insertMenu(Bitmap1->menuAction(), Edit2);
+    const tk::TUndoActions actions = tk::MakeUndoActions(*UndoStack, this);
+    Undo1 = actions.Undo;
+    Redo1 = actions.Redo;
+    Edit2->addAction(Undo1);
+    Edit2->addAction(Redo1);
+}
+
 void TForm1::CreateControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
@@ -206,6 +221,7 @@ void TForm1::CreateControls() {
     Edit1 = new QLineEdit(Panel4);
     Edit1->setGeometry(80, 40, 81, 21);
     Edit1->setAcceptDrops(false);  // dropped files go to the window
+    tk::LeaveUndoKeysToWindow(Edit1);
     column->addWidget(Panel4);
     bodyLayout->addWidget(Panel3);
 
@@ -292,7 +308,9 @@ void TForm1::dropEvent(QDropEvent* event) {
                 return;
             }
         }
-        for (const QString& file : files) AddPictureFile(file.toStdString());
+        std::vector<std::string> pictures;
+        for (const QString& file : files) pictures.push_back(file.toStdString());
+        AddPictureFiles(pictures);
     });
 }
 
@@ -300,8 +318,17 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::FormCreate() {
     CurrentFile.clear();
-    Modified = false;
+    StartHistory();
 }
+
+bool TForm1::Modified() const { return !UndoStack->isClean(); }
+
+void TForm1::StartHistory() {
+    UndoStack->clear();
+    ++typingSession_;
+}
+
+void TForm1::Push(std::unique_ptr<QUndoCommand> step) { UndoStack->push(step.release()); }
 
 void TForm1::FormCloseQuery(bool& CanClose) {
     // The user asked to keep the library: if the save dialog is cancelled
@@ -311,21 +338,24 @@ void TForm1::FormCloseQuery(bool& CanClose) {
 }
 
 bool TForm1::QuerySaveChanges() {
-    if (!Modified) return true;
+    if (!Modified()) return true;
     if (hueshelf::Dialogs().AskYesNo(this, "Information", kSaveChanges) == hueshelf::TMsgButton::Yes)
         return SaveLibrary();
     return true;
 }
 
 void TForm1::New1Click() {
+    if (!QuerySaveChanges()) return;
     ListBox1->Clear();
     QVXHiColorImagelib1->Images()->Clear();
     Edit1->setText("");
     CurrentFile.clear();
     Image1->ClearPicture();
+    StartHistory();
 }
 
 void TForm1::Load1Click() {
+    if (!QuerySaveChanges()) return;
     if (!OpenDialog1.Execute(this)) return;
     LoadLibraryFile(OpenDialog1.FileName);
 }
@@ -333,8 +363,9 @@ void TForm1::Load1Click() {
 void TForm1::LoadLibraryFile(const std::string& fileName) {
     // Read into a fresh library that takes the current one's place only
     // once the file has loaded: a file that fails leaves the library, the
-    // list and the current file as they were, so a later Save cannot write
-    // a half-read library over the current file.
+    // list, the current file and the undo steps as they were, so a later
+    // Save cannot write a half-read library over the current file, and
+    // unsaved changes stay marked as such.
     auto loaded = std::make_unique<qvx::TQVXHiColorImagelib>(nullptr);
     loaded->UseTransparent = QVXHiColorImagelib1->UseTransparent;
     loaded->Tag = QVXHiColorImagelib1->Tag;
@@ -351,6 +382,7 @@ void TForm1::LoadLibraryFile(const std::string& fileName) {
     components_->InsertComponent(QVXHiColorImagelib1);
     QVXHiColorImagelib1->SetName(name);
 
+    StartHistory();
     RebuildList();  // every entry replaced in one step
     if (ListBox1->Count() > 0) {
         ListBox1->SetItemIndex(0);
@@ -371,7 +403,7 @@ void TForm1::OpenLibraryFile(const std::string& fileName) {
 
 void TForm1::OpenCommandLine(const QStringList& arguments) {
     if (arguments.isEmpty()) return;
-    Guard([&] { LoadLibraryFile(arguments.first().toStdString()); });
+    Guard([&] { OpenLibraryFile(arguments.first().toStdString()); });
 }
 
 // ---- Recent files -------------------------------------------------------------------
@@ -397,7 +429,7 @@ void TForm1::OpenRecentFile(const QString& fileName) {
     if (!QFileInfo::exists(fileName)) {
         recent_.Remove(fileName);
         RebuildRecentMenu();
-        hueshelf::Dialogs().ShowError(
+        hueshelf::Dialogs().ShowInformation(
             this, QString("%1 no longer exists; it has been removed from the recent files.")
                       .arg(QDir::toNativeSeparators(fileName))
                       .toStdString());
@@ -411,7 +443,7 @@ void TForm1::Save1Click() { SaveLibrary(); }
 bool TForm1::SaveLibrary() {
     if (!CurrentFile.empty()) {
         QVXHiColorImagelib1->SaveToFile(CurrentFile);
-        Modified = false;
+        UndoStack->setClean();
         Remember(CurrentFile);
         return true;
     }
@@ -428,7 +460,7 @@ void TForm1::SaveAs1Click() {
 void TForm1::SaveLibraryAs(const std::string& fileName) {
     QVXHiColorImagelib1->SaveToFile(fileName);
     CurrentFile = fileName;
-    Modified = false;
+    UndoStack->setClean();
     Remember(fileName);
 }
 
@@ -448,6 +480,7 @@ void TForm1::ListBox1Click() {
             Edit1->setText(tk::NameToText(name));
         }
     }
+    ++typingSession_;  // typing now renames this entry in a step of its own
 }
 
 void TForm1::Edit1Change() {
@@ -457,18 +490,40 @@ void TForm1::Edit1Change() {
     // Commands that show a name set the edit to the entry's own text; the
     // list then has nothing to redraw.
     if (ListBox1->Item(selected) != text) ListBox1->SetItem(selected, text);
-    // Text that still shows the item's name keeps its bytes as stored.
-    qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Items(selected);
-    item->SetName(tk::NameFromText(text, item->Name(), tk::TNameEncoding::Utf8));
-    Modified = true;
+    // Text that still shows the item's name keeps its bytes as stored, so
+    // showing a name changes nothing.
+    const qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Items(selected);
+    std::string name = tk::NameFromText(text, item->Name(), tk::TNameEncoding::Utf8);
+    if (name == item->Name()) return;
+    auto step = std::make_unique<hueshelf::TRenameImage>(*this, selected, item->Name(), std::move(name),
+                                                         typingSession_);
+    step->Forward();
+    Push(std::move(step));
 }
 
 void TForm1::Load2Click() {
     if (!OpenPictureDialog1.Execute(this)) return;
-    AddPictureFile(OpenPictureDialog1.FileName);
+    AddPictureFiles({OpenPictureDialog1.FileName});
 }
 
-void TForm1::AddPictureFile(const std::string& fileName) {
+void TForm1::AddPictureFiles(const std::vector<std::string>& fileNames) {
+    const int first = QVXHiColorImagelib1->Count();
+    const int selected = ListBox1->ItemIndex();
+    // The images added before a file that fails stay, as one step.
+    auto push = [&] {
+        if (QVXHiColorImagelib1->Count() > first)
+            Push(std::make_unique<hueshelf::TAddImages>(*this, first, selected));
+    };
+    try {
+        for (const std::string& fileName : fileNames) AppendPicture(fileName);
+    } catch (...) {
+        push();
+        throw;
+    }
+    push();
+}
+
+void TForm1::AppendPicture(const std::string& fileName) {
     tk::TPicture picture;
     picture.LoadFromFile(fileName);  // the kind comes from the extension
     qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
@@ -479,50 +534,41 @@ void TForm1::AddPictureFile(const std::string& fileName) {
         ListBox1->SetItemIndex(ListBox1->Count() - 1);
         ShowItem(QVXHiColorImagelib1->Count() - 1);
     }
-    Modified = true;
 }
 
+// A move that changes nothing (the first entry up, nothing selected) is no
+// step and leaves the library unmodified.
 void TForm1::SpeedButton1Click() {
-    if (ListBox1->Count() == 0) return;
     const int k = ListBox1->ItemIndex();
-    if (k > 0) {
-        ExchangeItems(k - 1, k);
-        RebuildList();
-        ListBox1->SetItemIndex(k - 1);
-        ShowItem(k - 1);
-        Edit1->setText(ListBox1->Item(k - 1));
-    }
-    Modified = true;  // also when nothing moved
+    if (ListBox1->Count() == 0 || k <= 0) return;
+    auto step = std::make_unique<hueshelf::TMoveImage>(*this, k - 1, k);
+    step->Forward();
+    RebuildList();
+    ListBox1->SetItemIndex(k - 1);
+    ShowItem(k - 1);
+    Edit1->setText(ListBox1->Item(k - 1));
+    Push(std::move(step));
 }
 
 void TForm1::SpeedButton2Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k < 0 || k >= ListBox1->Count() - 1) return;
-    ExchangeItems(k, k + 1);
+    auto step = std::make_unique<hueshelf::TMoveImage>(*this, k, k);
+    step->Forward();
     RebuildList();
     ListBox1->SetItemIndex(k + 1);
     ShowItem(k + 1);
     Edit1->setText(ListBox1->Item(k + 1));
-    Modified = true;
+    Push(std::move(step));
 }
 
 void TForm1::SpeedButton3Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k < 0) return;
-    // The entry shows item k's name; compared as stored bytes.
-    qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
-    const std::string name = images->Items(k)->Name();
-
-    // Every item of that name goes; the others keep their order. Kept items
-    // are swapped forward and the tail removed, in one pass.
-    int kept = 0;
-    for (int i = 0; i < images->Count(); ++i) {
-        if (images->Items(i)->Name() == name) continue;
-        if (i != kept) images->Exchange(i, kept);
-        ++kept;
-    }
-    for (int i = images->Count() - 1; i >= kept; --i) images->Delete(i);
-
+    // The entry shows item k's name; every item of that name goes (compared
+    // as stored bytes), the others keep their order.
+    auto step = std::make_unique<hueshelf::TDeleteImages>(*this, QVXHiColorImagelib1->Images()->Items(k)->Name(), k);
+    step->Forward();
     RebuildList();
     if (ListBox1->Count() == 0) {
         Image1->ClearPicture();
@@ -530,7 +576,7 @@ void TForm1::SpeedButton3Click() {
         ListBox1->SetItemIndex(ListBox1->Count() - 1);
         ShowItem(ListBox1->Count() - 1);
     }
-    Modified = true;  // Edit1 keeps its text
+    Push(std::move(step));  // Edit1 keeps its text
 }
 
 // ---- Helpers ------------------------------------------------------------------------
@@ -543,13 +589,17 @@ void TForm1::RebuildList() {
     ListBox1->SetItems(names);
 }
 
-void TForm1::ExchangeItems(int a, int b) {
-    qvx::TQVXImageItem* first = QVXHiColorImagelib1->Images()->Items(a);
-    qvx::TQVXImageItem* second = QVXHiColorImagelib1->Images()->Items(b);
-    const std::string name = first->Name();
-    first->SetName(second->Name());
-    second->SetName(name);
-    first->Image().Exchange(second->Image());  // shares, never copies, the pictures
-}
-
 void TForm1::ShowItem(int index) { Image1->SetPicture(QVXHiColorImagelib1->Images()->Items(index)->Image()); }
+
+void TForm1::ShowAfterStep(int index) {
+    RebuildList();
+    if (index >= 0 && index < ListBox1->Count()) {
+        ListBox1->SetItemIndex(index);
+        ListBox1Click();
+    } else {
+        ListBox1->SetItemIndex(-1);
+        Image1->ClearPicture();
+        Edit1->setText("");
+    }
+    ++typingSession_;
+}

@@ -19,6 +19,8 @@ class QLineEdit;
 class QMenu;
 class QStatusBar;
 class QToolButton;
+class QUndoCommand;
+class QUndoStack;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -34,6 +36,9 @@ public:
     QAction* SaveAs1 = nullptr;
     QAction* N1 = nullptr;  // separator
     QAction* Exit1 = nullptr;
+    QMenu* Edit2 = nullptr;  // "&Edit", after "&File"
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
     QMenu* Bitmap1 = nullptr;
     QAction* Load2 = nullptr;
     std::vector<QIcon> ImageList1;  // menu glyphs: 0 save, 1 save as, 2 open, 3 new
@@ -65,17 +70,25 @@ public:
     qvx::TQVXHiColorImagelib* QVXHiColorImagelib1 = nullptr;
 
     std::string CurrentFile;  // the .HCL file last opened or saved; empty for a new library
-    bool Modified = false;    // unsaved changes exist
+
+    // The library's changes, one step per command; its clean state is the
+    // library as last loaded or saved.
+    QUndoStack* UndoStack = nullptr;
+    // The library differs from what was last loaded or saved (the stack is
+    // not at its clean state).
+    bool Modified() const;
 
     // Replaces the list's entries by the names of the library's items.
     void RebuildList();
-    // Adds a picture file as a new image, as Bitmap > Load does with the
-    // file chosen in its dialog.
-    void AddPictureFile(const std::string& fileName);
-    // Loads a library file as File > Load does with that file chosen.
+    // Adds picture files as new images, as Bitmap > Load does with a file
+    // chosen in its dialog; one undo step for them all. A file that fails
+    // stops there, and the images added before it stay.
+    void AddPictureFiles(const std::vector<std::string>& fileNames);
+    // Loads a library file as File > Load does with that file chosen
+    // (after its question).
     void LoadLibraryFile(const std::string& fileName);
-    // Opens a library dropped on the window or chosen from the recent
-    // files: asks about unsaved changes first, as closing would.
+    // Opens a library from the command line, a drop or the recent files:
+    // asks about unsaved changes first, as File > Load does.
     void OpenLibraryFile(const std::string& fileName);
     // "Hueshelf FILE.HCL": `arguments` without the program's own name.
     void OpenCommandLine(const QStringList& arguments);
@@ -83,6 +96,9 @@ public:
     QStringList RecentFiles() const;
     void OpenRecentFile(const QString& fileName);
     QList<QAction*> RecentActions() const { return recentMenu_.mid(1); }
+    // After an undo or redo: the list rebuilt, entry `index` selected and
+    // shown as a click shows it (nothing selected or shown for -1).
+    void ShowAfterStep(int index);
 
 public slots:
     void FormCreate();
@@ -109,21 +125,29 @@ protected:
 
 private:
     void CreateMenu();
+    void CreateEditMenu();
     void CreateControls();
     void CreateComponents();
     // Save1Click's steps; false when the save dialog was cancelled.
     bool SaveLibrary();
-    // The close question: true when the caller may go on (saved, or "&No").
+    // The unsaved-changes question, asked before the library is closed or
+    // replaced: true when the caller may go on (nothing unsaved, saved, or
+    // "&No"); false when the save dialog was cancelled. A failed save raises.
     bool QuerySaveChanges();
+    // A new library or one just loaded: nothing to undo, nothing unsaved.
+    void StartHistory();
+    void Push(std::unique_ptr<QUndoCommand> step);
+    void AppendPicture(const std::string& fileName);
     void Remember(const std::string& fileName);  // into the recent files
     void RebuildRecentMenu();
     void SaveLibraryAs(const std::string& fileName);
-    // Exchanges the names and pictures of library items a and b.
-    void ExchangeItems(int a, int b);
     void ShowItem(int index);
 
     std::unique_ptr<tk::TComponent> components_;  // owns QVXHiColorImagelib1
     bool placed_ = false;
     tk::TRecentFiles recent_{QStringLiteral("hueshelf")};
     QList<QAction*> recentMenu_;  // the separator, then one entry a file
+    // Keystrokes in the name edit merge into one step while they belong to
+    // one session; selecting an entry, undo and redo start a new one.
+    int typingSession_ = 0;
 };

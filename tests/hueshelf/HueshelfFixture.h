@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUndoStack>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -29,6 +30,7 @@ public:
     std::vector<hueshelf::TFileDialog> fileDialogs;      // as each was shown
     std::vector<std::string> questions;                  // "title|text"
     std::vector<std::string> errors;
+    std::vector<std::string> notes;                      // information boxes
 
     std::optional<std::string> RunFileDialog(QWidget*, const hueshelf::TFileDialog& dialog) override {
         fileDialogs.push_back(dialog);
@@ -51,6 +53,7 @@ public:
         return answer;
     }
     void ShowError(QWidget*, const std::string& text) override { errors.push_back(text); }
+    void ShowInformation(QWidget*, const std::string& text) override { notes.push_back(text); }
 };
 
 class HueshelfTest : public ::testing::Test {

@@ -39,30 +39,30 @@ TEST_F(CommandsTest, LoadSaveNewCycle) {
     EXPECT_EQ(Selected(), -1);  // nothing was selected, so nothing is
     EXPECT_TRUE(form->Image1->Picture().Empty());
     EXPECT_EQ(EditText(), "");
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 
     // Save with no current file asks where; then it is the current file.
     const std::string lib = Path("three.HCL");
     dialogs.fileAnswers.push_back(lib);
     Click(form->SpeedButton6);
     EXPECT_EQ(form->CurrentFile, lib);
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
     const QByteArray saved = ReadAll(lib);
     // The JPEG went in as its own bytes, not as a bitmap.
     EXPECT_TRUE(saved.contains("\x0aTJPEGImage"));
     EXPECT_TRUE(saved.contains(ReadAll(Path("green.jpg"))));
     EXPECT_EQ(saved.count("\x07TBitmap"), 2);
 
-    // New empties everything but leaves Modified alone.
+    // New empties everything; with nothing unsaved it asks nothing.
     form->New1->trigger();
     EXPECT_TRUE(ListNames().empty());
     EXPECT_EQ(form->QVXHiColorImagelib1->Count(), 0);
     EXPECT_EQ(EditText(), "");
     EXPECT_TRUE(form->Image1->Picture().Empty());
     EXPECT_EQ(form->CurrentFile, "");
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 
-    // Load: first entry selected and shown; the edit's change marks it modified.
+    // Load: first entry selected and shown; showing its name is no change.
     dialogs.fileAnswers.push_back(lib);
     Click(form->SpeedButton5);
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2", "Image3"}));
@@ -71,17 +71,21 @@ TEST_F(CommandsTest, LoadSaveNewCycle) {
     EXPECT_EQ(ShownWidth(), 4);
     EXPECT_EQ(EditText(), "Image1");
     EXPECT_EQ(form->CurrentFile, lib);
-    EXPECT_TRUE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 
     // Save after Load writes the loaded file without a dialog: the same bytes.
     form->Save1->trigger();
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
     EXPECT_EQ(ReadAll(lib), saved);
 
-    // New keeps Modified as it was (true here).
+    // New asks about a rename; "&No" goes on to a new, unmodified library.
     TypeName("Renamed");
+    EXPECT_TRUE(form->Modified());
+    dialogs.questionAnswers.push_back(hueshelf::TMsgButton::No);
     form->New1->trigger();
-    EXPECT_TRUE(form->Modified);
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(ListNames().empty());
+    EXPECT_FALSE(form->Modified());
     EXPECT_EQ(form->CurrentFile, "");
 }
 
@@ -90,12 +94,12 @@ TEST_F(CommandsTest, SaveDialogCancelAndSaveAs) {
     dialogs.fileAnswers.push_back(std::nullopt);
     form->Save1->trigger();
     EXPECT_EQ(form->CurrentFile, "");
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 
     SaveAs(Path("one.HCL"));
     SaveAs(Path("two.QVX"));
     EXPECT_EQ(form->CurrentFile, Path("two.QVX"));
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
     EXPECT_EQ(ReadAll(Path("one.HCL")), ReadAll(Path("two.QVX")));
 }
 
@@ -104,6 +108,7 @@ TEST_F(CommandsTest, LoadingAnEmptyLibraryClearsThePicture) {
     AddThree();
     ClickEntry(1);
     ASSERT_EQ(ShownWidth(), 5);
+    dialogs.questionAnswers.push_back(hueshelf::TMsgButton::No);
     LoadLibrary(Path("empty.HCL"));
     EXPECT_TRUE(ListNames().empty());
     EXPECT_EQ(form->QVXHiColorImagelib1->Count(), 0);
@@ -184,7 +189,7 @@ TEST_F(CommandsTest, CloseQuestions) {
     dialogs.fileAnswers.push_back(std::nullopt);
     form->Exit1->trigger();
     EXPECT_TRUE(form->isVisible());
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 
     // "&Yes" whose save fails: the message is shown and the window stays.
     dialogs.questionAnswers.push_back(hueshelf::TMsgButton::Yes);
@@ -199,20 +204,30 @@ TEST_F(CommandsTest, CloseQuestions) {
     dialogs.fileAnswers.push_back(Path("kept.HCL"));
     form->close();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
     EXPECT_EQ(form->CurrentFile, Path("kept.HCL"));
 
-    // With a current file, "&Yes" saves there without a dialog.
+    // A library just loaded has nothing unsaved: no question.
     form->show();
     TypeName("x");
     ASSERT_EQ(Selected(), -1);  // nothing selected: typing renames nothing
-    EXPECT_FALSE(form->Modified);
-    LoadLibrary(Path("kept.HCL"));  // sets the edit to "Image1": modified
-    EXPECT_TRUE(form->Modified);
+    EXPECT_FALSE(form->Modified());
+    LoadLibrary(Path("kept.HCL"));  // shows "Image1" in the edit: no change
+    EXPECT_FALSE(form->Modified());
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(dialogs.questions.size(), 4u);
+
+    // With a current file, "&Yes" saves there without a dialog.
+    form->show();
+    TypeName("Renamed");
     dialogs.questionAnswers.push_back(hueshelf::TMsgButton::Yes);
     form->close();
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(dialogs.questions.size(), 5u);
+    EXPECT_FALSE(form->Modified());
+    LoadLibrary(Path("kept.HCL"));
+    EXPECT_EQ(ListNames(), (Names{"Renamed"}));
 }
 
 TEST_F(CommandsTest, SelectingAndRenaming) {
@@ -228,12 +243,12 @@ TEST_F(CommandsTest, SelectingAndRenaming) {
     EXPECT_EQ(ShownWidth(), 6);
     EXPECT_EQ(EditText(), "Image3");
 
-    form->Modified = false;
+    form->UndoStack->setClean();
     TypeName("Sky");
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2", "Sky"}));
     EXPECT_EQ(LibraryNames(), ListNames());
     EXPECT_EQ(Selected(), 2);
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 
     // An empty name is kept empty, and saved without a "Name" entry.
     TypeName("");
@@ -268,22 +283,22 @@ TEST_F(CommandsTest, DuplicateNamesAreFoundByNameAndDeletedTogether) {
     ClickEntry(2);
     EXPECT_EQ(ShownWidth(), 7);
 
-    form->Modified = false;
+    form->UndoStack->setClean();
     Click(form->SpeedButton3);  // both "Image3" go
     EXPECT_EQ(ListNames(), (Names{"Image2"}));
     EXPECT_EQ(LibraryWidths(), (Widths{5}));
     EXPECT_EQ(Selected(), 0);
     EXPECT_EQ(ShownWidth(), 5);
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 
     // Deleting the only image empties list and picture.
     Click(form->SpeedButton3);
     EXPECT_TRUE(ListNames().empty());
     EXPECT_TRUE(form->Image1->Picture().Empty());
     // Delete with nothing left does nothing.
-    form->Modified = false;
+    form->UndoStack->setClean();
     Click(form->SpeedButton3);
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 }
 
 // Names written by older tools in a single-byte code page are shown through
@@ -327,23 +342,23 @@ TEST_F(CommandsTest, NamesThatAreNotUtf8KeepTheirBytes) {
 
 TEST_F(CommandsTest, MovesAtBothEnds) {
     AddThree();
-    form->Modified = false;
-    Click(form->SpeedButton1);  // up with nothing selected: only Modified
+    form->UndoStack->setClean();
+    Click(form->SpeedButton1);  // up with nothing selected: nothing at all
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2", "Image3"}));
-    EXPECT_TRUE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 
     ClickEntry(0);
-    form->Modified = false;
-    Click(form->SpeedButton1);  // up at the top: only Modified
+    form->UndoStack->setClean();
+    Click(form->SpeedButton1);  // up at the top: nothing at all
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5, 6}));
     EXPECT_EQ(Selected(), 0);
-    EXPECT_TRUE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 
     ClickEntry(2);
-    form->Modified = false;
+    form->UndoStack->setClean();
     Click(form->SpeedButton2);  // down at the bottom: nothing at all
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5, 6}));
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 
     // Down then up restores order, names and pictures; the pictures trade
     // places without being copied.
@@ -357,7 +372,7 @@ TEST_F(CommandsTest, MovesAtBothEnds) {
     EXPECT_EQ(Selected(), 1);
     EXPECT_EQ(ShownWidth(), 4);
     EXPECT_EQ(EditText(), "Image1");
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
     Click(form->SpeedButton1);
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2", "Image3"}));
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5, 6}));
@@ -365,16 +380,17 @@ TEST_F(CommandsTest, MovesAtBothEnds) {
     EXPECT_EQ(ShownWidth(), 4);
 
     // Moves on an empty list change nothing.
+    dialogs.questionAnswers.push_back(hueshelf::TMsgButton::No);
     form->New1->trigger();
-    form->Modified = false;
+    form->UndoStack->setClean();
     Click(form->SpeedButton1);
     Click(form->SpeedButton2);
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 }
 
 TEST_F(CommandsTest, PicturesThatCannotBeAdded) {
     AddPicture(MakePicture("a.bmp", 4, 3, Qt::red));
-    form->Modified = false;
+    form->UndoStack->setClean();
     AddPicture(MakePicture("b.png", 4, 3, Qt::red));
     EXPECT_EQ(dialogs.errors, (Names{"Unknown picture file extension (.png)"}));
 
@@ -389,7 +405,7 @@ TEST_F(CommandsTest, PicturesThatCannotBeAdded) {
 
     EXPECT_EQ(ListNames(), (Names{"Image1"}));
     EXPECT_EQ(form->QVXHiColorImagelib1->Count(), 1);
-    EXPECT_FALSE(form->Modified);
+    EXPECT_FALSE(form->Modified());
 }
 
 TEST_F(CommandsTest, DroppedFilesAreAddedInOrderUntilOneFails) {
@@ -410,7 +426,7 @@ TEST_F(CommandsTest, DroppedFilesAreAddedInOrderUntilOneFails) {
     EXPECT_EQ(ListNames(), (Names{"Image1", "Image2"}));
     EXPECT_EQ(LibraryWidths(), (Widths{4, 5}));
     EXPECT_EQ(dialogs.errors, (Names{"Unknown picture file extension (.png)"}));
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->Modified());
 }
 
 // The picture fills the whole control, whatever its shape.

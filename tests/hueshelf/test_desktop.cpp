@@ -97,11 +97,12 @@ TEST_F(Desktop, RecentFilesListLibrariesAndForgetMissingOnes) {
     EXPECT_EQ(LibraryWidths(), (Widths{3, 5}));
     EXPECT_EQ(form->RecentFiles(), (QStringList{a, b}));
 
-    // A file gone since is taken off the list with a message.
+    // A file gone since is taken off the list with a note (information, not an error).
     QFile::remove(b);
     form->RecentActions()[1]->trigger();
-    ASSERT_FALSE(dialogs.errors.empty());
-    EXPECT_NE(dialogs.errors.back().find(b.toStdString()), std::string::npos) << dialogs.errors.back();
+    EXPECT_TRUE(dialogs.errors.empty());
+    ASSERT_EQ(dialogs.notes.size(), 1u);
+    EXPECT_NE(dialogs.notes.back().find(b.toStdString()), std::string::npos) << dialogs.notes.back();
     EXPECT_EQ(form->RecentFiles(), (QStringList{a}));
     EXPECT_EQ(form->CurrentFile, a.toStdString());
 

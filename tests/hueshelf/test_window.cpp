@@ -63,9 +63,15 @@ TEST_F(HueshelfTest, LayoutFollowsTheForm) {
 
 TEST_F(HueshelfTest, MenuItemsCarryTheirTextsAndGlyphs) {
     const QList<QAction*> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), "&File");
-    EXPECT_EQ(menus[1]->text(), "&Bitmap");
+    EXPECT_EQ(menus[1]->text(), "&Edit");
+    EXPECT_EQ(menus[2]->text(), "&Bitmap");
+    EXPECT_EQ(form->Edit2->actions(), (QList<QAction*>{form->Undo1, form->Redo1}));
+    EXPECT_EQ(form->Undo1->text(), "&Undo");
+    EXPECT_FALSE(form->Undo1->isEnabled());
+    EXPECT_EQ(form->Redo1->text(), "&Redo");
+    EXPECT_FALSE(form->Redo1->isEnabled());
 
     QStringList fileItems;
     for (QAction* a : form->File1->actions()) fileItems << (a->isSeparator() ? "-" : a->text());
