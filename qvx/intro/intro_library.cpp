@@ -132,6 +132,13 @@ std::unique_ptr<TIntroSlide> NewSlide(const std::string& name, const bmputil::TP
     return slide;
 }
 
+// Sets the padding after each row's `width` pixels to zero.
+void ZeroRowPadding(uint8_t* rows, int64_t stride, int width, int height) {
+    if (stride <= width) return;
+    for (int y = 0; y < height; ++y)
+        std::memset(rows + y * stride + width, 0, static_cast<size_t>(stride - width));
+}
+
 }  // namespace
 
 // ---- Slides and names ---------------------------------------------------------
@@ -327,8 +334,7 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     const int64_t stride = bmputil::BytesPerLine(src.width);
     slide->Pixels = tk::TBytes::Uninitialized(static_cast<size_t>(stride * src.height));
     // The matcher writes each row's pixels; the padding after them is zero.
-    for (int y = 0; y < src.height && stride > src.width; ++y)
-        std::memset(slide->Pixels.data() + y * stride + src.width, 0, static_cast<size_t>(stride - src.width));
+    ZeroRowPadding(slide->Pixels.data(), stride, src.width, src.height);
     bmputil::MatchPixels(header_.Palette, src, slide->Pixels.data(), static_cast<ptrdiff_t>(stride),
                          transparent, rowDone);
     slides_.push_back(std::move(slide));
@@ -353,6 +359,8 @@ int TIntroLibrary::AddBitmap(const std::string& name, const bmputil::TBitmapInfo
     rows.stride = static_cast<ptrdiff_t>(stride);
     auto slide = NewSlide(name, src, props);
     bmputil::MatchPixels(header_.Palette, rows, pixels.data(), static_cast<ptrdiff_t>(stride), transparent, rowDone);
+    // The block still holds the bitmap's own row padding.
+    ZeroRowPadding(pixels.data(), stride, src.width, src.height);
     slide->Pixels = std::move(pixels);
     slides_.push_back(std::move(slide));
     SyncCount();
@@ -363,6 +371,21 @@ void TIntroLibrary::RemoveSlide(int index) {
     CheckIndex(index);
     FreeSlide(index);
     slides_.erase(slides_.begin() + index);
+    SyncCount();
+}
+
+std::unique_ptr<TIntroSlide> TIntroLibrary::TakeSlide(int index) {
+    CheckIndex(index);
+    auto slide = std::move(slides_[static_cast<size_t>(index)]);
+    slides_.erase(slides_.begin() + index);
+    SyncCount();
+    return slide;
+}
+
+void TIntroLibrary::InsertSlide(int index, std::unique_ptr<TIntroSlide> slide) {
+    if (index < 0 || index > SlideCount())
+        throw tk::EInvalidOperation(tk::Format("List index out of bounds (%d)", index));
+    slides_.insert(slides_.begin() + index, std::move(slide));
     SyncCount();
 }
 

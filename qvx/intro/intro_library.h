@@ -151,11 +151,17 @@ public:
                   const std::function<void(int row)>& rowDone = {});
     // The same, taking over `pixels` (an 8-bit block of the picture's own
     // row layout): the colours are matched in place, so a large picture is
-    // never held twice.
+    // never held twice. Either way the slide's row padding is zero,
+    // whatever the picture's padding held.
     int AddBitmap(const std::string& name, const bmputil::TBitmapInfo& info, tk::TBytes&& pixels,
                   const TSlideProps& props, std::optional<uint8_t> transparent,
                   const std::function<void(int row)>& rowDone = {});
     void RemoveSlide(int index);
+    // Takes the slide at `index` out of the library (the entry goes), and
+    // puts a slide taken out back in at `index`: the slide itself moves,
+    // its pixel block is never copied.
+    std::unique_ptr<TIntroSlide> TakeSlide(int index);
+    void InsertSlide(int index, std::unique_ptr<TIntroSlide> slide);
     // Moves the entry at `from` so that it ends at `to`.
     void MoveSlide(int from, int to);
     void RenameSlide(int index, const std::string& name);

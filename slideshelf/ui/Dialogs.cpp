@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace slideshelf {
@@ -94,6 +95,20 @@ bool TQtDialogs::Confirm(QWidget* parent, const QString& caption, const QString&
     return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool TQtDialogs::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void TQtDialogs::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+}
+
 std::optional<QColor> TQtDialogs::ChooseColor(QWidget* parent, const QColor& initial) {
     // Qt's dialog always shows the custom colours; no alpha channel, so
     // only solid colours come back.
@@ -119,8 +134,7 @@ std::optional<std::string> TLibraryDialogs::SaveFileName() {
 
 std::optional<std::string> TLibraryDialogs::OpenFileName() {
     const QString name = dialogs_.OpenFile(parent_, LibraryOpenDialog());
-    openChosen_ = !name.isEmpty();
-    if (!openChosen_) return std::nullopt;
+    if (name.isEmpty()) return std::nullopt;
     return LocalFileName(name);
 }
 

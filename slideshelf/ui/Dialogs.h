@@ -44,6 +44,11 @@ public:
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A question of the information kind (information icon) with the
+    // buttons "&Yes" and "&No"; true for "&Yes".
+    virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A note with the information icon and one OK button.
+    virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
     // The colour dialog, preset with `initial`; nullopt when cancelled.
     virtual std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) = 0;
     // Shows one of the editor's own windows modally; returns its result
@@ -60,6 +65,8 @@ public:
     QString SaveFile(QWidget* parent, const TFileDialogOptions& options, QString& chosenFilter) override;
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
     bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget* parent, const QColor& initial) override;
     int Execute(QDialog& dialog) override;
 };
@@ -68,20 +75,17 @@ public:
 QStringList QtNameFilters(const QString& filter);
 
 // The library's own dialogs (open, save, "Invalid Image Library") routed
-// through IDialogs with the editor's dialog texts. Remembers whether the
-// last open dialog chose a file, so the window knows the library changed.
+// through IDialogs with the editor's dialog texts.
 class TLibraryDialogs : public qvx::IIntroLibDialogs {
 public:
     TLibraryDialogs(IDialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
     std::optional<std::string> SaveFileName() override;
     std::optional<std::string> OpenFileName() override;
     void ShowError(const std::string& message) override;
-    bool OpenChosen() const { return openChosen_; }
 
 private:
     IDialogs& dialogs_;
     QWidget* parent_;
-    bool openChosen_ = false;
 };
 
 // The editor's three file dialogs.

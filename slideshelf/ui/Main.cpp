@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <cstdlib>
@@ -33,6 +34,7 @@
 #include "toolkit/graphics.h"
 #include "toolkit/names.h"
 #include "toolkit/streams.h"
+#include "toolkit/undoactions.h"
 
 namespace slideshelf {
 
@@ -83,6 +85,7 @@ TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
     setCentralWidget(central);
 
     BuildMenus();
+    BuildEditMenu();
     BuildToolBar(central);
     BuildBody(central);
     BuildStatusBar();
@@ -193,6 +196,8 @@ void TfrmMain::BuildToolBar(QWidget* central) {
     HoldSpin->SetRange(0, 100);
     HoldSpin->SetValue(0);
     HoldSpin->setGeometry(371, 3, 43, 22);
+    tk::LeaveUndoKeysToWindow(SpeedSpin);
+    tk::LeaveUndoKeysToWindow(HoldSpin);
 
     Bevel2 = line("Bevel2");
 }
@@ -421,6 +426,7 @@ void TfrmMain::EnableBitmapCommands(bool add, bool palette) {
 
 void TfrmMain::ResetLibrary() {
     library_.ResetLibrary();
+    StartHistory();
     Images->clear();
     ClearPanels();
     mnuEditBmpPal->setEnabled(false);
@@ -439,6 +445,7 @@ void TfrmMain::FillListFromLibrary() {
 }
 
 void TfrmMain::LibraryOpened() {
+    StartHistory();
     Images->clear();
     ClearPanels();
     mnuEditBmpPal->setEnabled(false);
@@ -455,23 +462,20 @@ void TfrmMain::LibraryOpened() {
 }
 
 void TfrmMain::OpenLibrary() {
-    // The library asks for the file and reads it; once a file was chosen it
-    // was emptied first, so the window follows it, also when reading fails.
-    auto follow = [this] {
-        if (libDialogs_.OpenChosen()) LibraryOpened();
-    };
-    bool opened = false;
-    try {
-        opened = library_.OpenLibrary();
-    } catch (...) {
-        follow();
-        throw;
-    }
-    follow();
-    if (opened) Remember(library_.FileName());
+    if (!QuerySaveChanges()) return;
+    const QString file = dialogs_.OpenFile(this, LibraryOpenDialog());
+    if (file.isEmpty()) return;
+    LoadLibraryFile(file);
 }
 
 void TfrmMain::OpenLibraryFile(const QString& fileName) {
+    if (!QuerySaveChanges()) return;
+    LoadLibraryFile(fileName);
+}
+
+void TfrmMain::LoadLibraryFile(const QString& fileName) {
+    // The library is emptied before the file is read, so the window follows
+    // it also when reading fails.
     qvx::TLoadResult result = qvx::TLoadResult::Loaded;
     try {
         result = library_.LoadFromFile(LocalFileName(fileName));
@@ -511,7 +515,7 @@ void TfrmMain::OpenRecentFile(const QString& fileName) {
     if (!QFileInfo::exists(fileName)) {
         recent_.Remove(fileName);
         RebuildRecentMenu();
-        dialogs_.ShowError(this, QStringLiteral("Error"),
+        dialogs_.ShowInformation(this, QStringLiteral("Information"),
                            QStringLiteral("%1 no longer exists; it has been removed from the recent files.")
                                .arg(QDir::toNativeSeparators(fileName)));
         return;
@@ -543,11 +547,15 @@ void TfrmMain::dropEvent(QDropEvent* event) {
     RunGuarded([this, file] { OpenLibraryFile(file); });
 }
 
-void TfrmMain::SaveLibrary() {
-    if (library_.SaveLibrary()) Remember(library_.FileName());
+bool TfrmMain::SaveLibrary() {
+    if (!library_.SaveLibrary()) return false;
+    UndoStack->setClean();
+    Remember(library_.FileName());
+    return true;
 }
 
 void TfrmMain::mnuNewLibClick() {
+    if (!QuerySaveChanges()) return;
     ResetLibrary();
     Images->clear();
     display_ = tk::TBitmap();
@@ -569,15 +577,17 @@ void TfrmMain::mnuSaveLibAsClick() {
         if (library_.FileName().empty()) library_.SetFileName(previous);
         throw;
     }
-    if (!saved)
+    if (!saved) {
         library_.SetFileName(previous);
-    else
-        Remember(library_.FileName());
+        return;
+    }
+    UndoStack->setClean();
+    Remember(library_.FileName());
 }
 
 void TfrmMain::Exit1Click() {
-    close();
-    QCoreApplication::quit();
+    // Closing asks about unsaved changes first, and may be refused.
+    if (close()) QCoreApplication::quit();
 }
 
 void TfrmMain::mnuAboutClick() {

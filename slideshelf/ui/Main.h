@@ -21,6 +21,8 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+class QUndoCommand;
+class QUndoStack;
 
 namespace slideshelf {
 
@@ -93,6 +95,9 @@ public:
     QAction* mnuSaveLib;
     QAction* mnuSaveLibAs;
     QAction* Exit1;
+    QMenu* Edit1;  // "&Edit", after "&File"
+    QAction* mnuUndo;
+    QAction* mnuRedo;
     QMenu* Library1;
     QAction* ViewPalette1;
     QAction* BlackPalette1;
@@ -141,17 +146,29 @@ public:
     void mnuExportPalClick();
 
     // Opens a library file as "&Open Library..." does with that file chosen
-    // (from the command line, a drop or the recent files).
+    // (from the command line, a drop or the recent files), after the same
+    // question about unsaved changes.
     void OpenLibraryFile(const QString& fileName);
     // The recent library files as the File menu lists them, newest first.
     QStringList RecentFiles() const;
     void OpenRecentFile(const QString& fileName);
     QList<QAction*> RecentActions() const { return recentMenu_.mid(1); }
 
+    // ---- Undo and unsaved changes ----
+    // The library's changes, one step per command; its clean state is the
+    // library as last opened or saved.
+    QUndoStack* UndoStack;
+    // The library differs from what was last opened or saved.
+    bool Modified() const;
+    // After an undo or redo: an entry (>= 0) selected and shown as a click
+    // shows it, kShowNoEntry or kShowPalette (undo_commands.h).
+    void ShowAfterStep(int show);
+
     // ---- Internal operations ----
     void ResetLibrary();
     void FreeSlide(int index);
-    void SaveLibrary();
+    // False when the save dialog was cancelled.
+    bool SaveLibrary();
     void OpenLibrary();
     void DiscardBitmap();
     void ShowSlide(int index);
@@ -159,12 +176,14 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
+    void BuildEditMenu();
     void BuildToolBar(QWidget* central);
     void BuildBody(QWidget* central);
     void BuildStatusBar();
@@ -178,6 +197,17 @@ private:
     void EnableBitmapCommands(bool add, bool palette);
     void RepaintPicture();
     void LibraryOpened();  // the window follows a library that was just read
+    void LoadLibraryFile(const QString& fileName);  // no question asked
+    // The library palette becomes `palette`, as one step named `step`
+    // (none when nothing changes).
+    void SetPalette(const qvx::TLibPalette& palette, const QString& step);
+    // The unsaved-changes question, asked before the library is closed or
+    // replaced: true when the caller may go on (nothing unsaved, saved, or
+    // "&No"); false when the save dialog was cancelled. A failed save raises.
+    bool QuerySaveChanges();
+    // A new or just opened library: nothing to undo, nothing unsaved.
+    void StartHistory();
+    void Push(std::unique_ptr<QUndoCommand> step);
     void Remember(const std::string& fileName);  // into the recent files
     void RebuildRecentMenu();
 

@@ -5,6 +5,7 @@
 #include <QListWidgetItem>
 #include <QProgressBar>
 #include <QToolButton>
+#include <cstring>
 
 #include "Controls.h"
 #include "EditLibPal.h"
@@ -15,6 +16,7 @@
 #include "toolkit/graphics.h"
 #include "toolkit/names.h"
 #include "toolkit/streams.h"
+#include "undo_commands.h"
 
 namespace slideshelf {
 
@@ -84,31 +86,37 @@ void TfrmMain::btnRemoveImageClick() {
     if (index < 0) return;
     BtnRemoveImage->setEnabled(false);
     mnuRemoveImage->setEnabled(false);
-    FreeSlide(index);
+    // The slide moves into the step, which can bring it back.
+    auto step = std::make_unique<TRemoveSlide>(*this, index);
+    step->Forward();
     display_ = tk::TBitmap();
     RepaintPicture();
     ClearPanels();
     delete Images->takeItem(index);
     Images->SetItemIndex(-1);
-    library_.RemoveSlide(index);
+    Push(std::move(step));
 }
 
 void TfrmMain::BtnMoveImageUpClick() {
     const int i = Images->ItemIndex();
     if (i <= 0) return;
-    library_.MoveSlide(i, i - 1);
+    auto step = std::make_unique<TMoveSlide>(*this, i, i - 1);
+    step->Forward();
     QListWidgetItem* item = Images->takeItem(i);
     Images->insertItem(i - 1, item);
     Images->SetItemIndex(i - 1);
+    Push(std::move(step));
 }
 
 void TfrmMain::BtnMoveImageDownClick() {
     const int i = Images->ItemIndex();
     if (i < 0 || i >= Images->count() - 1) return;
-    library_.MoveSlide(i, i + 1);
+    auto step = std::make_unique<TMoveSlide>(*this, i, i + 1);
+    step->Forward();
     QListWidgetItem* item = Images->takeItem(i);
     Images->insertItem(i + 1, item);
     Images->SetItemIndex(i + 1);
+    Push(std::move(step));
 }
 
 void TfrmMain::Remove1Click() {
@@ -121,13 +129,17 @@ void TfrmMain::Remove1Click() {
     if (dialogs_.Execute(*frmRename_) != QDialog::Accepted) return;
     // New names are one byte a character; a name left as it was keeps its
     // bytes. The list shows what is stored.
-    const qvx::TIntroSlide* before = library_.Slide(index);
-    const std::string bytes = tk::NameFromText(frmRename_->Edit1->text().left(8),
-                                               before ? before->NameText() : std::string(), tk::TNameEncoding::Latin1);
-    library_.RenameSlide(index, bytes);
     const qvx::TIntroSlide* slide = library_.Slide(index);
-    const std::string stored = slide ? slide->NameText() : bytes;
-    Images->item(index)->setText(tk::NameToText(stored));
+    if (!slide) return;
+    const std::string bytes =
+        tk::NameFromText(frmRename_->Edit1->text().left(8), slide->NameText(), tk::TNameEncoding::Latin1);
+    // The same name again changes nothing, not even the bytes after it.
+    if (bytes != slide->NameText()) {
+        const qvx::TIntroSlideRecord before = *slide;
+        library_.RenameSlide(index, bytes);
+        Push(std::make_unique<TChangeSlide>(*this, QStringLiteral("Rename Slide"), index, before));
+    }
+    Images->item(index)->setText(tk::NameToText(slide->NameText()));
     Images->SetItemIndex(index);
 }
 
@@ -141,7 +153,10 @@ void TfrmMain::SpeedButton2Click() {
     // With no item chosen in the list the slide keeps its transition.
     const int t = ComboBox1->currentIndex();
     props.Transition = t >= 0 ? static_cast<uint8_t>(t) : slide->Transition;
+    const qvx::TIntroSlideRecord before = *slide;
     library_.SetSlideProperties(index, props);
+    if (std::memcmp(&before, static_cast<const qvx::TIntroSlideRecord*>(slide), sizeof before) != 0)
+        Push(std::make_unique<TChangeSlide>(*this, QStringLiteral("Update Transition Properties"), index, before));
 }
 
 void TfrmMain::ComboBox1Change() {
@@ -197,7 +212,11 @@ void TfrmMain::mnuAddImageClick() {
         QApplication::restoreOverrideCursor();
         EnableBitmapCommands(false, false);
     }};
+    const int first = library_.SlideCount();
+    const qvx::TLibPalette before = library_.Palette();
     AddCurrentImage();
+    if (library_.SlideCount() > first)
+        Push(std::make_unique<TAddSlides>(*this, QStringLiteral("Add Image"), first, before));
 }
 
 void TfrmMain::AddCurrentImage() {
@@ -236,6 +255,13 @@ void TfrmMain::BatchAdd1Click() {
     Finally done{[this] { batchMode_ = false; }};
     const QStringList files = dialogs_.OpenFiles(this, BitmapOpenDialog());
     if (files.isEmpty()) return;
+    // The whole batch is one step, also when a file stops it part-way.
+    const int first = library_.SlideCount();
+    const qvx::TLibPalette before = library_.Palette();
+    Finally step{[&] {
+        if (library_.SlideCount() > first)
+            Push(std::make_unique<TAddSlides>(*this, QStringLiteral("Batch Add"), first, before));
+    }};
     RepaintPicture();
     for (const QString& file : files) {
         DiscardBitmap();
@@ -256,7 +282,8 @@ void TfrmMain::BatchAdd1Click() {
 void TfrmMain::ViewPalette1Click() {
     TfrmEditLibPal dlg(dialogs_, this);
     dlg.Palette = library_.Palette();
-    if (dialogs_.Execute(dlg) == QDialog::Accepted) library_.Palette() = dlg.Palette;
+    if (dialogs_.Execute(dlg) != QDialog::Accepted) return;
+    SetPalette(dlg.Palette, QStringLiteral("Edit Palette"));
 }
 
 void TfrmMain::mnuEditBmpPalClick() {
@@ -284,7 +311,9 @@ void TfrmMain::mnuImportPalClick() {
                           QStringLiteral("The slides keep their colour indices and will show the imported "
                                          "colours. Replace the library palette?")))
         return;
-    ApplyColors(library_.Palette(), colors);
+    qvx::TLibPalette palette = library_.Palette();
+    ApplyColors(palette, colors);
+    SetPalette(palette, QStringLiteral("Import Palette"));
     // A slide on show takes its new colours at once.
     if (!HasBitmap() && !display_.Empty() && Images->ItemIndex() >= 0) ShowSlide(Images->ItemIndex());
 }
@@ -310,8 +339,17 @@ void TfrmMain::mnuExportPalClick() {
 }
 
 void TfrmMain::BlackPalette1Click() {
-    if (dialogs_.Confirm(this, QStringLiteral("Confirm"), QStringLiteral("Clear the palette")))
-        bmputil::ResetPalette(library_.Palette(), false);
+    if (!dialogs_.Confirm(this, QStringLiteral("Confirm"), QStringLiteral("Clear the palette"))) return;
+    qvx::TLibPalette palette = library_.Palette();
+    bmputil::ResetPalette(palette, false);
+    SetPalette(palette, QStringLiteral("Black Palette"));
+}
+
+void TfrmMain::SetPalette(const qvx::TLibPalette& palette, const QString& step) {
+    if (palette == library_.Palette()) return;  // no change, no step
+    const qvx::TLibPalette before = library_.Palette();
+    library_.Palette() = palette;
+    Push(std::make_unique<TChangePalette>(*this, step, before));
 }
 
 }  // namespace slideshelf

@@ -64,6 +64,15 @@ bool TScriptedDialogs::Confirm(QWidget*, const QString&, const QString& text) {
     return Pop(ConfirmAnswers, "question").value_or(false);
 }
 
+bool TScriptedDialogs::AskYesNo(QWidget*, const QString& caption, const QString& text) {
+    Questions.push_back(caption + "|" + text);
+    return Pop(ConfirmAnswers, "question").value_or(false);
+}
+
+void TScriptedDialogs::ShowInformation(QWidget*, const QString& caption, const QString& text) {
+    Notes.emplace_back(caption, text);
+}
+
 std::optional<QColor> TScriptedDialogs::ChooseColor(QWidget*, const QColor& initial) {
     ColorInitials.push_back(initial);
     return Pop(ColorAnswers, "colour dialog").value_or(std::nullopt);

@@ -27,14 +27,15 @@ public:
     std::deque<QStringList> OpenManyAnswers;  // OpenFiles: {} cancels
     std::deque<QString> SaveAnswers;          // SaveFile: "" cancels
     std::deque<QString> SaveFilterAnswers;    // the filter chosen with a save answer ("" when none queued)
-    std::deque<bool> ConfirmAnswers;
+    std::deque<bool> ConfirmAnswers;  // Confirm and AskYesNo: true for Yes
     std::deque<std::optional<QColor>> ColorAnswers;
     // Each runs one modal window: drives it and returns its result.
     std::deque<std::function<int(QDialog&)>> ExecuteAnswers;
 
     std::vector<slideshelf::TFileDialogOptions> FileDialogs;  // every file dialog shown
     std::vector<std::pair<QString, QString>> Errors;       // caption, text
-    std::vector<QString> Questions;
+    std::vector<QString> Questions;                        // Confirm's and AskYesNo's texts
+    std::vector<std::pair<QString, QString>> Notes;       // ShowInformation: caption, text
     std::vector<QColor> ColorInitials;
     std::vector<QString> ExecutedTitles;
 
@@ -44,6 +45,9 @@ public:
     QString SaveFile(QWidget* parent, const slideshelf::TFileDialogOptions& options, QString& filter) override;
     void ShowError(QWidget*, const QString& caption, const QString& text) override;
     bool Confirm(QWidget*, const QString& caption, const QString& text) override;
+    // Recorded as "caption|text" in Questions.
+    bool AskYesNo(QWidget*, const QString& caption, const QString& text) override;
+    void ShowInformation(QWidget*, const QString& caption, const QString& text) override;
     std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override;
     int Execute(QDialog& dialog) override;
 

@@ -550,10 +550,12 @@ TEST(Commands, OpenReplacesTheLibraryAndResavesItByteForByte) {
     ed.TypeInto(f.HoldSpin, "3");
     const QString hold = ed.Panel(5);
 
-    ed.Dialogs.OpenAnswers.push_back("");  // cancelled: nothing changes
+    ed.Dialogs.ConfirmAnswers.push_back(false);  // the added slide is not kept
+    ed.Dialogs.OpenAnswers.push_back("");        // cancelled: nothing changes
     ed.Click(f.sbOpenLib);
     EXPECT_EQ(ed.ListTexts(), (QStringList{"a"}));
 
+    ed.Dialogs.ConfirmAnswers.push_back(false);
     OpenLibraryFile(ed, file);
     const TFileDialogOptions shown = ed.Dialogs.FileDialogs.back();
     EXPECT_EQ(shown.Title, "Open Image Library");

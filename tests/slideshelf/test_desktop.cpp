@@ -85,10 +85,12 @@ TEST(Desktop, RecentFilesListLibrariesOpenedOrSavedAndForgetMissingOnes) {
     EXPECT_EQ(ed.ListTexts(), (QStringList{"one", "two"}));
     EXPECT_EQ(ed.Main().RecentFiles(), (QStringList{a, b}));
 
-    // A file gone since is taken off the list with a message.
+    // A file gone since is taken off the list with a note (information, not an error).
     QFile::remove(b);
     ed.Trigger(ed.Main().RecentActions()[1]);
-    EXPECT_TRUE(ed.Dialogs.LastError().contains(b)) << ed.Dialogs.LastError().toStdString();
+    EXPECT_TRUE(ed.Dialogs.Errors.empty());
+    ASSERT_EQ(ed.Dialogs.Notes.size(), 1u);
+    EXPECT_TRUE(ed.Dialogs.Notes[0].second.contains(b)) << ed.Dialogs.Notes[0].second.toStdString();
     EXPECT_EQ(ed.Main().RecentFiles(), (QStringList{a}));
     EXPECT_EQ(ed.Main().RecentActions().size(), 1);
 

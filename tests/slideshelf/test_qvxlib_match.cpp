@@ -5,10 +5,12 @@
 
 #include <QProcess>
 #include <QTest>
+#include <QToolButton>
 #include <cstdlib>
 
 #include "harness.h"
 #include "slideshelf/ui/Controls.h"
+#include "slideshelf/ui/Main.h"
 
 using sstest::TEditor;
 using slideshelf::TfrmMain;
@@ -87,4 +89,60 @@ TEST(QvxlibMatch, BatchAddGivesTheFileQvxlibCreatesWithBatch) {
     args.removeLast();
     ASSERT_EQ(RunQvxlib(args, &err), 0);
     EXPECT_NE(window, ed.ReadBytes(ed.Path("plain.crl")));
+}
+
+namespace {
+
+// Every row's padding after the pixels is zero, in every slide.
+void ExpectZeroPadding(const qvx::TIntroLibrary& lib, const char* how) {
+    for (int i = 0; i < lib.SlideCount(); ++i) {
+        const qvx::TIntroSlide& s = *lib.Slide(i);
+        const int64_t stride = bmputil::BytesPerLine(s.Width);
+        for (int64_t y = 0; y < s.Height; ++y)
+            for (int64_t x = s.Width; x < stride; ++x)
+                ASSERT_EQ(s.Pixels[static_cast<size_t>(y * stride + x)], 0) << how << ": slide " << i << " row " << y;
+    }
+}
+
+}  // namespace
+
+// A bitmap whose rows carry junk padding, stored bottom-up and top-down,
+// makes slides with zero padding: through qvxlib (single and batch adds),
+// Add Image, Batch Add and the undo of a removal.
+TEST(QvxlibMatch, SlidePaddingIsZeroWhateverTheBitmapHeld) {
+    TEditor ed;
+    TfrmMain& f = ed.Main();
+    testbmp::BmpSpec up = sstest::RandomBitmap(5, 3, 6, 31);
+    up.padByte = 0x99;
+    testbmp::BmpSpec down = up;
+    down.topDown = true;
+    const QStringList files = {ed.WriteBitmap("up.bmp", up), ed.WriteBitmap("down.bmp", down)};
+
+    for (const bool batch : {false, true}) {
+        QString err;
+        QStringList args = {"create", "crl", ed.Path("tool.crl")};
+        args << files;
+        if (batch) args << "--batch";
+        ASSERT_EQ(RunQvxlib(args, &err), 0) << err.toStdString();
+        qvx::TIntroLibrary lib;
+        ASSERT_EQ(lib.LoadFromFile(sstest::LocalName(ed.Path("tool.crl"))), qvx::TLoadResult::Loaded);
+        ASSERT_EQ(lib.SlideCount(), 2);
+        ExpectZeroPadding(lib, batch ? "qvxlib --batch" : "qvxlib");
+        EXPECT_EQ(lib.Slide(0)->Pixels, lib.Slide(1)->Pixels);
+    }
+
+    for (const QString& file : files) ed.AddBitmap(file);
+    ed.Dialogs.OpenManyAnswers.push_back(files);
+    ed.Trigger(f.BatchAdd1);
+    ed.ClickSlide(0);
+    ed.Click(f.BtnRemoveImage);
+    QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(f.Library().SlideCount(), 4);
+    ExpectZeroPadding(f.Library(), "window");
+    EXPECT_EQ(f.Library().Slide(0)->Pixels, f.Library().Slide(1)->Pixels);
+    ed.Dialogs.SaveAnswers.push_back(ed.Path("window.crl"));
+    ed.Trigger(f.mnuSaveLib);
+    qvx::TIntroLibrary saved;
+    ASSERT_EQ(saved.LoadFromFile(sstest::LocalName(ed.Path("window.crl"))), qvx::TLoadResult::Loaded);
+    ExpectZeroPadding(saved, "saved");
 }

@@ -166,10 +166,12 @@ TEST(Window, MenusHoldEveryItemWithItsStartingState) {
     TEditor ed;
     TfrmMain& f = ed.Main();
     const QList<QAction*> bar = f.menuBar()->actions();
-    ASSERT_EQ(bar.size(), 5);
+    ASSERT_EQ(bar.size(), 6);
+    EXPECT_EQ(bar[1], f.Edit1->menuAction());
     ExpectMenu(f.File1, "&File",
                {{"&New Library..."}, {"-"}, {"&Open Library..."}, {"&Save Library"}, {"Save Library &As..."}, {"-"},
                 {"E&xit"}});
+    ExpectMenu(f.Edit1, "&Edit", {{"&Undo", false}, {"&Redo", false}});
     ExpectMenu(f.Library1, "&Library",
                {{"&Edit Palette..."}, {"Black Palette"}, {"-"}, {"&Add Image", false}, {"&Remove Image", false},
                 {"-"}, {"&Import Palette..."}, {"E&xport Palette..."}});
