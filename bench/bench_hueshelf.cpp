@@ -1,11 +1,14 @@
 // The editor on a library of 10,000 small images: File > Load against the
-// library's LoadFromFile alone, and a move or a delete against rebuilding
-// the list alone. Each measured step includes the event processing that
+// library's LoadFromFile alone, a move or a delete against rebuilding the
+// list alone, and undo and redo of a delete against the delete. Then the
+// peak memory of deleting a large picture and undoing it, against adding
+// it alone. Each measured step includes the event processing that
 // follows it (layout and painting), as a user would wait for it. Figures
 // are medians of the thread's CPU time over rounds that alternate the
 // reference and the command.
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QUndoStack>
 #include <algorithm>
 #include <ctime>
 #include <functional>
@@ -152,7 +155,66 @@ int main(int argc, char** argv) {
     bench::Report("Move up / rebuild list", up.measured / up.reference, 2.0);
     bench::Report("Delete / rebuild list", remove.measured / remove.reference, 2.0);
 
+    // Undo puts the deleted image back and redo takes it out again; each
+    // against the delete itself.
+    std::vector<double> del, undo, redo;
+    for (int i = 0; i < 30; ++i) {
+        selectMiddle();
+        del.push_back(CpuSeconds([&] {
+            form.SpeedButton3Click();
+            settle();
+        }));
+        undo.push_back(CpuSeconds([&] {
+            form.UndoStack->undo();
+            settle();
+        }));
+        redo.push_back(CpuSeconds([&] {
+            form.UndoStack->redo();
+            settle();
+        }));
+        form.UndoStack->undo();
+        settle();
+    }
+    std::printf("delete %.2f ms, undo %.2f ms, redo %.2f ms\n", Median(del) * 1e3, Median(undo) * 1e3,
+                Median(redo) * 1e3);
+    bench::Report("Undo delete / delete", Median(undo) / Median(del), 2.0);
+    bench::Report("Redo delete / delete", Median(redo) / Median(del), 1.5);
     form.UndoStack->setClean();
+
+    // A large picture deleted, undone, redone and undone again holds its
+    // pixels once: the steps share them.
+    const QString big = dir.path() + "/big.bmp";
+    {
+        QImage image(4096, 4096, QImage::Format_RGB32);
+        image.fill(QColor(10, 20, 30));
+        image.save(big, "BMP");
+    }
+    auto addBig = [&](bool undoSteps) {
+        return bench::InChild([&] {
+            TForm1 other;
+            other.AddPictureFiles({big.toStdString()});
+            if (undoSteps) {
+                other.ListBox1->SetItemIndex(0);
+                other.SpeedButton3Click();
+                other.UndoStack->undo();
+                other.UndoStack->redo();
+                other.UndoStack->undo();
+            }
+            if (other.QVXHiColorImagelib1->Count() != 1) std::exit(3);
+            other.UndoStack->setClean();
+        });
+    };
+    const long base = bench::BaselineKiB();
+    const bench::ChildResult added = addBig(false), stepped = addBig(true);
+    if (!added.ok || !stepped.ok) {
+        std::fprintf(stderr, "the large picture did not load\n");
+        return 2;
+    }
+    std::printf("64 MiB picture: added %ld KiB, deleted and undone %ld KiB (baseline %ld KiB)\n",
+                added.peakKiB - base, stepped.peakKiB - base, base);
+    bench::Report("Peak memory, delete+undo / add", double(stepped.peakKiB - base) / double(added.peakKiB - base),
+                  1.1);
+
     hueshelf::SetDialogs(nullptr);
     return 0;
 }

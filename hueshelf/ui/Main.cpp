@@ -468,17 +468,19 @@ void TForm1::Exit1Click() { close(); }
 
 void TForm1::ListBox1Click() {
     qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
-    for (int i = 0; i < images->Count(); ++i) {
-        const int selected = ListBox1->ItemIndex();
-        if (selected < 0 || selected >= images->Count()) break;
+    // Showing a name changes neither the selection nor the library, so the
+    // selected entry is looked up once.
+    const int selected = ListBox1->ItemIndex();
+    if (selected >= 0 && selected < images->Count()) {
         // Found by name: with several items of the selected name, the last
-        // of them ends up shown. The entry shows item `selected`'s name, so
+        // of them is shown. The entry shows item `selected`'s name, so
         // names compare as the bytes they are.
-        const std::string& name = images->Items(i)->Name();
-        if (images->Items(selected)->Name() == name) {
-            ShowItem(i);
-            Edit1->setText(tk::NameToText(name));
-        }
+        const std::string& name = images->Items(selected)->Name();
+        int shown = selected;
+        for (int i = 0; i < images->Count(); ++i)
+            if (images->Items(i)->Name() == name) shown = i;
+        ShowItem(shown);
+        Edit1->setText(tk::NameToText(name));
     }
     ++typingSession_;  // typing now renames this entry in a step of its own
 }

@@ -29,6 +29,7 @@ public:
         return real_.AskYesNo(parent, title, text);
     }
     void ShowError(QWidget*, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void ShowInformation(QWidget* parent, const std::string& text) override { ShowError(parent, text); }
 
 private:
     hueshelf::TDialogs& real_ = hueshelf::Dialogs();
