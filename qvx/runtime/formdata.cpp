@@ -3,6 +3,7 @@
 #include "forms.h"
 #include "qvx/assets/registry.h"
 #include "qvx/hicolor/hicolor_library.h"
+#include "qvx/intro/intro_component.h"
 #include "toolkit/propstream.h"
 #include "toolkit/streams.h"
 
@@ -12,6 +13,7 @@ void RegisterGameClasses() {
     RegisterRuntimeComponents();
     RegisterAssetComponents();
     RegisterHiColorClasses();
+    RegisterIntroClasses();
 }
 
 void LoadFormFromData(TForm& form, const std::vector<uint8_t>& data,

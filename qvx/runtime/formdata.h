@@ -19,7 +19,8 @@ namespace qvx {
 class TForm;
 
 // Registers every class form data may name: the form, the screen, audio,
-// input and the image/tile, sound, map and hi-colour libraries.
+// input, the intro player and the image/tile, sound, map, hi-colour and
+// intro libraries.
 void RegisterGameClasses();
 
 // Reads `data` (a bare "TPF0" stream or one behind a resource header) into

@@ -5,6 +5,7 @@
 #include "application.h"
 #include "audio.h"
 #include "input.h"
+#include "intro_player.h"
 #include "screen.h"
 #include "platform/winsys/winsys.h"
 
@@ -281,6 +282,7 @@ void RegisterRuntimeComponents() {
         tk::RegisterComponentClass<TQVXScreen>("TQVXScreen");
         tk::RegisterComponentClass<TQVXAudio>("TQVXAudio");
         tk::RegisterComponentClass<TQVXInput>("TQVXInput");
+        tk::RegisterComponentClass<TQVXIntro>("TQVXIntro");
         return true;
     }();
     (void)once;

@@ -1,0 +1,572 @@
+#include "transitions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+#include "bmputil/bmputil.h"
+#include "intro_library.h"
+
+namespace qvx {
+
+TIntroFrame::TIntroFrame(int width, int height)
+    : Width(std::max(width, 0)),
+      Height(std::max(height, 0)),
+      Pixels(static_cast<size_t>(Width) * static_cast<size_t>(Height), 0) {}
+
+TIntroFrame SlideFrame(const TIntroSlide& slide, int width, int height) {
+    TIntroFrame frame(width, height);
+    const int w = slide.Width, h = slide.Height;
+    if (w <= 0 || h <= 0) return frame;
+    const int64_t stride = bmputil::BytesPerLine(w);
+    if (static_cast<int64_t>(slide.Pixels.size()) < stride * h) return frame;
+    // Centred: the slide's column sx lands on frame column sx + left.
+    const int left = (frame.Width - w) / 2, top = (frame.Height - h) / 2;
+    const int x0 = std::max(left, 0), x1 = std::min(left + w, frame.Width);
+    const int y0 = std::max(top, 0), y1 = std::min(top + h, frame.Height);
+    for (int y = y0; y < y1 && x1 > x0; ++y)
+        std::memcpy(frame.Row(y) + x0, slide.Pixels.data() + (y - top) * stride + (x0 - left),
+                    static_cast<size_t>(x1 - x0));
+    return frame;
+}
+
+namespace {
+
+using u8 = uint8_t;
+
+// Progress in 16.16 fixed point: 0 .. kOne.
+constexpr int64_t kOne = 65536;
+
+enum Effect {
+    kNone,
+    kSlideRight,
+    kSlideLeft,
+    kSlideDown,
+    kSlideUp,
+    kZoomOpen,
+    kCurtains,
+    kShutters,
+    kQuarters,
+    kVerticalLines,
+    kHorizontalLines,
+    kUpDownLines,
+    kLeftRightLines,
+    kScrollRight,
+    kScrollLeft,
+    kScrollUp,
+    kScrollDown,
+    kDrip,
+    kHorizontalOpenOut,
+    kVerticalOpenOut,
+    kDiagonalTopLeft,
+    kDiagonalTopRight,
+    kDiagonalBottomLeft,
+    kDiagonalBottomRight,
+    kVerticalStripes,
+    kHorizontalStripes,
+    kLargeVerticalStripes,
+    kLargeHorizontalStripes,
+    kFollowMe,
+};
+
+constexpr int kStripe = 16;      // width or height of the small stripes
+constexpr int kDrop = 8;         // width of a drip
+constexpr int kShutterSlats = 10;
+constexpr int kLargeStripes = 8;
+constexpr int kFollowBands = 8;
+
+// The part of n that progress q has reached: 0 at q = 0, n at q = kOne,
+// never falling as q grows.
+inline int Part(int64_t n, int64_t q) { return static_cast<int>(n * q >> 16); }
+
+// The effects are inlined into one function built for three processor
+// levels: the wider the vectors, the closer a frame comes to a plain copy.
+#if defined(__x86_64__)
+#define QVX_SELECT_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#else
+#define QVX_SELECT_CLONES
+#endif
+#define QVX_INLINE __attribute__((always_inline)) inline
+
+typedef u8 Vec64 __attribute__((vector_size(64)));
+
+// out[i] = m[i] ? b[i] : a[i], for masks of 0 or 0xFF: 64 pixels a step.
+QVX_INLINE void SelectRow(const u8* a, const u8* b, const u8* m, u8* out, int n) {
+    int i = 0;
+    for (; i + 64 <= n; i += 64) {
+        Vec64 va, vb, vm;
+        std::memcpy(&va, a + i, 64);
+        std::memcpy(&vb, b + i, 64);
+        std::memcpy(&vm, m + i, 64);
+        const Vec64 r = (va & ~vm) | (vb & vm);
+        std::memcpy(out + i, &r, 64);
+    }
+    for (; i < n; ++i) out[i] = static_cast<u8>((a[i] & ~m[i]) | (b[i] & m[i]));
+}
+
+// The same with a mask that repeats every 64 columns: its first 64 bytes
+// are `vm`; the columns past the last whole 64 take theirs from m.
+QVX_INLINE void SelectRowRepeating(const u8* a, const u8* b, Vec64 vm, const u8* m, u8* out, int n) {
+    int i = 0;
+    for (; i + 64 <= n; i += 64) {
+        Vec64 va, vb;
+        std::memcpy(&va, a + i, 64);
+        std::memcpy(&vb, b + i, 64);
+        const Vec64 r = (va & ~vm) | (vb & vm);
+        std::memcpy(out + i, &r, 64);
+    }
+    for (; i < n; ++i) out[i] = static_cast<u8>((a[i] & ~m[i]) | (b[i] & m[i]));
+}
+
+// A mask over the columns of a row (0xFF where the new slide shows), with
+// what makes drawing it cheap: its runs when there are few, or whether it
+// repeats every 64 columns.
+struct RowMask {
+    static constexpr size_t kFewRuns = 2;  // longer spans copy faster than a blend
+    std::vector<u8> bytes;
+    std::vector<std::pair<int, int>> runs;  // [x0, x1) shown new, when few
+    bool fewRuns = false;
+    bool repeating = false;
+    int on = 0;
+
+    explicit RowMask(int width) : bytes(static_cast<size_t>(width), 0) {}
+    // After the bytes are set.
+    void Plan() {
+        const int w = static_cast<int>(bytes.size());
+        on = 0;
+        runs.clear();
+        fewRuns = true;
+        for (int x = 0; x < w; ++x) {
+            if (!bytes[static_cast<size_t>(x)]) continue;
+            ++on;
+            if (x > 0 && bytes[static_cast<size_t>(x - 1)]) {
+                if (fewRuns) runs.back().second = x + 1;
+            } else if (runs.size() < kFewRuns) {
+                runs.push_back({x, x + 1});
+            } else {
+                fewRuns = false;
+            }
+        }
+        const int whole = w / 64 * 64;
+        repeating = whole >= 64 && std::memcmp(bytes.data(), bytes.data() + 64, static_cast<size_t>(whole - 64)) == 0;
+    }
+};
+
+// Copies n bytes in 64-byte steps, the last one overlapping: inlined into
+// the effects (built for each processor level), the short spans of a row
+// cost no call.
+QVX_INLINE void CopySpan(u8* dst, const u8* src, int n) {
+    if (n < 64) {
+        if (n > 0) std::memcpy(dst, src, static_cast<size_t>(n));
+        return;
+    }
+    for (int i = 0; i + 64 < n; i += 64) {
+        Vec64 v;
+        std::memcpy(&v, src + i, 64);
+        std::memcpy(dst + i, &v, 64);
+    }
+    Vec64 v;
+    std::memcpy(&v, src + n - 64, 64);
+    std::memcpy(dst + n - 64, &v, 64);
+}
+
+class Painter {
+public:
+    Painter(const TIntroFrame& from, const TIntroFrame& to, TFrameTarget out)
+        : a_(from.Pixels.data()), b_(to.Pixels.data()), out_(out), w_(from.Width), h_(from.Height) {}
+    ~Painter() { Flush(); }
+    Painter(const Painter&) = delete;
+    Painter& operator=(const Painter&) = delete;
+
+    int W() const { return w_; }
+    int H() const { return h_; }
+    const u8* A(int y) const { return a_ + static_cast<ptrdiff_t>(y) * w_; }
+    const u8* B(int y) const { return b_ + static_cast<ptrdiff_t>(y) * w_; }
+
+    // Columns [x, x + n) of row y from `src` starting at its column sx.
+    QVX_INLINE void Put(int y, int x, const u8* src, int sx, int n) {
+        Flush();
+        CopySpan(Out(y) + x, src + sx, n);
+    }
+    // Row y whole from `src`. Whole rows that follow each other in the
+    // source and in the target go out in one copy.
+    QVX_INLINE void RowFrom(int y, const u8* src) {
+        if (runRows_ > 0 && y == runY_ + runRows_ && src == runSrc_ + static_cast<ptrdiff_t>(runRows_) * w_ &&
+            out_.Pitch == w_) {
+            ++runRows_;
+            return;
+        }
+        Flush();
+        runY_ = y;
+        runSrc_ = src;
+        runRows_ = 1;
+    }
+    // Row y: the old slide with columns [x0, x1) of the new one.
+    QVX_INLINE void Window(int y, int x0, int x1) {
+        x0 = std::clamp(x0, 0, w_);
+        x1 = std::clamp(x1, x0, w_);
+        if (x0 == 0 && x1 == w_) return RowFrom(y, B(y));
+        if (x0 == x1) return RowFrom(y, A(y));
+        Put(y, 0, A(y), 0, x0);
+        Put(y, x0, B(y), x0, x1 - x0);
+        Put(y, x1, A(y), x1, w_ - x1);
+    }
+    QVX_INLINE void Select(int y, const u8* mask) {
+        Flush();
+        SelectRow(A(y), B(y), mask, Out(y), w_);
+    }
+    QVX_INLINE void Select(int y, const RowMask& mask) {
+        if (mask.on == 0) return RowFrom(y, A(y));
+        if (mask.on == w_) return RowFrom(y, B(y));
+        if (mask.fewRuns) {
+            int x = 0;
+            for (auto [x0, x1] : mask.runs) {
+                Put(y, x, A(y), x, x0 - x);
+                Put(y, x0, B(y), x0, x1 - x0);
+                x = x1;
+            }
+            return Put(y, x, A(y), x, w_ - x);
+        }
+        Flush();
+        if (!mask.repeating) return SelectRow(A(y), B(y), mask.bytes.data(), Out(y), w_);
+        Vec64 vm;
+        std::memcpy(&vm, mask.bytes.data(), 64);
+        SelectRowRepeating(A(y), B(y), vm, mask.bytes.data(), Out(y), w_);
+    }
+    // Row y from the old slide, the new one or the mask between them, by
+    // how many of the mask's `parts` are on.
+    QVX_INLINE void Masked(int y, const u8* mask, int on, int parts) {
+        if (on <= 0)
+            RowFrom(y, A(y));
+        else if (on >= parts)
+            RowFrom(y, B(y));
+        else
+            Select(y, mask);
+    }
+    QVX_INLINE void Flush() {
+        if (runRows_ == 0) return;
+        if (runRows_ == 1)
+            CopySpan(Out(runY_), runSrc_, w_);
+        else
+            std::memcpy(Out(runY_), runSrc_, static_cast<size_t>(runRows_) * static_cast<size_t>(w_));
+        runRows_ = 0;
+    }
+
+private:
+    u8* Out(int y) const { return out_.Bits + static_cast<ptrdiff_t>(y) * out_.Pitch; }
+
+    const u8* a_;
+    const u8* b_;
+    TFrameTarget out_;
+    int w_, h_;
+    // Whole rows waiting to go out together.
+    int runY_ = 0, runRows_ = 0;
+    const u8* runSrc_ = nullptr;
+};
+
+// ---- Moving slides -------------------------------------------------------
+
+// The new slide enters from one side over the old one (push: the old one
+// leaves on the other side at the same pace).
+QVX_INLINE void Horizontal(Painter& p, int64_t q, bool fromLeft, bool push) {
+    const int w = p.W(), d = Part(w, q);
+    for (int y = 0; y < p.H(); ++y) {
+        if (fromLeft) {
+            p.Put(y, 0, p.B(y), w - d, d);
+            if (push)
+                p.Put(y, d, p.A(y), 0, w - d);
+            else
+                p.Put(y, d, p.A(y), d, w - d);
+        } else {
+            if (push)
+                p.Put(y, 0, p.A(y), d, w - d);
+            else
+                p.Put(y, 0, p.A(y), 0, w - d);
+            p.Put(y, w - d, p.B(y), 0, d);
+        }
+    }
+}
+
+QVX_INLINE void Vertical(Painter& p, int64_t q, bool fromTop, bool push) {
+    const int h = p.H(), d = Part(h, q);
+    for (int y = 0; y < h; ++y) {
+        if (fromTop)
+            p.RowFrom(y, y < d ? p.B(y + h - d) : p.A(push ? y - d : y));
+        else
+            p.RowFrom(y, y >= h - d ? p.B(y - (h - d)) : p.A(push ? y + d : y));
+    }
+}
+
+// Eight bands, each sliding in (alternately from the left and the right)
+// once the band above is a quarter of its way.
+QVX_INLINE void FollowMe(Painter& p, int64_t q) {
+    const int h = p.H(), w = p.W(), bands = std::min(kFollowBands, h);
+    for (int k = 0; k < bands; ++k) {
+        const int64_t local = std::clamp<int64_t>((q * (bands + 3) - k * kOne) / 4, 0, kOne);
+        const int d = Part(w, local);
+        for (int y = k * h / bands; y < (k + 1) * h / bands; ++y) {
+            if (k % 2 == 0) {
+                p.Put(y, 0, p.B(y), w - d, d);
+                p.Put(y, d, p.A(y), d, w - d);
+            } else {
+                p.Put(y, 0, p.A(y), 0, w - d);
+                p.Put(y, w - d, p.B(y), 0, d);
+            }
+        }
+    }
+}
+
+// The old slide split at the vertical middle, each half moving out by d;
+// the new slide shows between them. Returns nothing; draws row y.
+QVX_INLINE void PartedRow(Painter& p, int y, const u8* oldRow, int d) {
+    const int w = p.W(), left = w / 2;
+    const int gap0 = std::max(left - d, 0), gap1 = std::min(left + d, w);
+    p.Put(y, 0, oldRow, d, gap0);
+    p.Put(y, gap0, p.B(y), gap0, gap1 - gap0);
+    p.Put(y, gap1, oldRow, left, w - gap1);
+}
+
+QVX_INLINE void Curtains(Painter& p, int64_t q) {
+    const int d = Part(p.W() - p.W() / 2, q);
+    for (int y = 0; y < p.H(); ++y) PartedRow(p, y, p.A(y), d);
+}
+
+QVX_INLINE void Quarters(Painter& p, int64_t q) {
+    const int h = p.H(), top = h / 2;
+    const int dx = Part(p.W() - p.W() / 2, q), dy = Part(h - top, q);
+    for (int y = 0; y < h; ++y) {
+        if (y < top - dy)
+            PartedRow(p, y, p.A(y + dy), dx);
+        else if (y >= top + dy)
+            PartedRow(p, y, p.A(y - dy), dx);
+        else
+            p.RowFrom(y, p.B(y));
+    }
+}
+
+// ---- Reveals in place ----------------------------------------------------
+
+// A centred rectangle of the new slide, dw x dh.
+QVX_INLINE void Opening(Painter& p, int dw, int dh) {
+    const int left = (p.W() - dw) / 2, top = (p.H() - dh) / 2;
+    for (int y = 0; y < p.H(); ++y) {
+        if (y >= top && y < top + dh)
+            p.Window(y, left, left + dw);
+        else
+            p.RowFrom(y, p.A(y));
+    }
+}
+
+QVX_INLINE void Shutters(Painter& p, int64_t q) {
+    const int h = p.H(), slats = std::min(kShutterSlats, h);
+    for (int k = 0; k < slats; ++k) {
+        const int y0 = k * h / slats, y1 = (k + 1) * h / slats, open = Part(y1 - y0, q);
+        const int top = y0 + (y1 - y0 - open) / 2;
+        for (int y = y0; y < y1; ++y) p.RowFrom(y, y >= top && y < top + open ? p.B(y) : p.A(y));
+    }
+}
+
+// Lines 0 .. n-1 in an interlaced order: by the bit-reversed low four bits
+// first, then from the start. ranks[i] is line i's turn.
+std::vector<int> InterlacedRanks(int n) {
+    std::vector<int> ranks(static_cast<size_t>(n));
+    int turn = 0;
+    for (int k = 0; k < 16; ++k) {
+        const int r = ((k & 1) << 3) | ((k & 2) << 1) | ((k & 4) >> 1) | ((k & 8) >> 3);
+        for (int i = r; i < n; i += 16) ranks[static_cast<size_t>(i)] = turn++;
+    }
+    return ranks;
+}
+
+QVX_INLINE void VerticalLines(Painter& p, int64_t q) {
+    const int w = p.W(), shown = Part(w, q);
+    std::vector<int> ranks = InterlacedRanks(w);
+    RowMask mask(w);
+    for (int x = 0; x < w; ++x) mask.bytes[static_cast<size_t>(x)] = ranks[static_cast<size_t>(x)] < shown ? 0xFF : 0;
+    mask.Plan();
+    for (int y = 0; y < p.H(); ++y) p.Select(y, mask);
+}
+
+QVX_INLINE void HorizontalLines(Painter& p, int64_t q) {
+    const int h = p.H(), shown = Part(h, q);
+    std::vector<int> ranks = InterlacedRanks(h);
+    for (int y = 0; y < h; ++y) p.RowFrom(y, ranks[static_cast<size_t>(y)] < shown ? p.B(y) : p.A(y));
+}
+
+// Columns in two classes (class(x) true or false): the first class wipes
+// down from the top, the other up from the bottom.
+template <class Class>
+QVX_INLINE void DownAndUp(Painter& p, int64_t q, Class firstClass) {
+    const int w = p.W(), h = p.H(), d = Part(h, q);
+    RowMask first(w), second(w);
+    for (int x = 0; x < w; ++x) {
+        const bool c = firstClass(x);
+        first.bytes[static_cast<size_t>(x)] = c ? 0xFF : 0;
+        second.bytes[static_cast<size_t>(x)] = c ? 0 : 0xFF;
+    }
+    first.Plan();
+    second.Plan();
+    for (int y = 0; y < h; ++y) {
+        const bool down = y < d, up = y >= h - d;
+        if (down && up)
+            p.RowFrom(y, p.B(y));
+        else if (down)
+            p.Select(y, first);
+        else if (up)
+            p.Select(y, second);
+        else
+            p.RowFrom(y, p.A(y));
+    }
+}
+
+// Rows in two classes: the first wipes in from the left, the other from
+// the right.
+template <class Class>
+QVX_INLINE void RightAndLeft(Painter& p, int64_t q, Class firstClass) {
+    const int w = p.W(), d = Part(w, q);
+    for (int y = 0; y < p.H(); ++y) {
+        if (firstClass(y))
+            p.Window(y, 0, d);
+        else
+            p.Window(y, w - d, w);
+    }
+}
+
+// Drops kDrop pixels wide, each starting at its own time in the first half
+// and then running down faster and faster. The mask of the drops still
+// reaching a row changes only where a drop ends, so it is kept up to date
+// row by row.
+QVX_INLINE void Drip(Painter& p, int64_t q) {
+    const int w = p.W(), h = p.H(), drops = (w + kDrop - 1) / kDrop;
+    std::vector<int> reach(static_cast<size_t>(drops));
+    for (int j = 0; j < drops; ++j) {
+        uint32_t x = static_cast<uint32_t>(j) * 0x9E3779B9u;
+        x ^= x >> 16;
+        x *= 0x7FEB352Du;
+        x ^= x >> 15;
+        const int64_t start = x & 0x7FFF;  // up to half the way
+        const int64_t s = q <= start ? 0 : (q - start) * kOne / (kOne - start);
+        reach[static_cast<size_t>(j)] = static_cast<int>(h * s * s >> 32);
+    }
+    std::vector<int> order(static_cast<size_t>(drops));
+    for (int j = 0; j < drops; ++j) order[static_cast<size_t>(j)] = j;
+    std::sort(order.begin(), order.end(),
+              [&](int i, int j) { return reach[static_cast<size_t>(i)] < reach[static_cast<size_t>(j)]; });
+    std::vector<u8> mask(static_cast<size_t>(w), 0xFF);
+    size_t next = 0;  // drops in `order` before this one end above the row
+    for (int y = 0; y < h; ++y) {
+        while (next < order.size() && reach[static_cast<size_t>(order[next])] <= y) {
+            const int x = order[next] * kDrop;
+            std::memset(mask.data() + x, 0, static_cast<size_t>(std::min(kDrop, w - x)));
+            ++next;
+        }
+        p.Masked(y, mask.data(), drops - static_cast<int>(next), drops);
+    }
+}
+
+// A diagonal edge from the corner at (right ? right : left, bottom ? bottom
+// : top): pixel (x, y), counted from that corner, shows the new slide once
+// (x + 1) * H + (y + 1) * W <= the progress's share of 2 * W * H.
+QVX_INLINE void Diagonal(Painter& p, int64_t q, bool right, bool bottom) {
+    const int64_t w = p.W(), h = p.H(), reach = 2 * w * h * q >> 16;
+    for (int y = 0; y < h; ++y) {
+        const int64_t v = bottom ? h - 1 - y : y;
+        const int64_t room = reach - (v + 1) * w;
+        const int n = room < 0 ? 0 : static_cast<int>(std::min<int64_t>(room / h, w));
+        if (right)
+            p.Window(y, static_cast<int>(w) - n, static_cast<int>(w));
+        else
+            p.Window(y, 0, n);
+    }
+}
+
+QVX_INLINE void VerticalStripes(Painter& p, int64_t q) {
+    const int w = p.W();
+    RowMask mask(w);
+    for (int x0 = 0; x0 < w; x0 += kStripe)
+        std::memset(mask.bytes.data() + x0, 0xFF, static_cast<size_t>(Part(std::min(kStripe, w - x0), q)));
+    mask.Plan();
+    for (int y = 0; y < p.H(); ++y) p.Select(y, mask);
+}
+
+QVX_INLINE void HorizontalStripes(Painter& p, int64_t q) {
+    const int h = p.H();
+    for (int y0 = 0; y0 < h; y0 += kStripe) {
+        const int n = Part(std::min(kStripe, h - y0), q);
+        for (int y = y0; y < std::min(y0 + kStripe, h); ++y) p.RowFrom(y, y < y0 + n ? p.B(y) : p.A(y));
+    }
+}
+
+// Every effect, inlined here and built for each processor level.
+QVX_SELECT_CLONES void Draw(const TIntroFrame& from, const TIntroFrame& to, int effect, int64_t q, TFrameTarget out) {
+    Painter p(from, to, out);
+    const int w = p.W(), h = p.H();
+    switch (static_cast<Effect>(effect)) {
+        case kSlideRight: Horizontal(p, q, true, false); break;
+        case kSlideLeft: Horizontal(p, q, false, false); break;
+        case kSlideDown: Vertical(p, q, true, false); break;
+        case kSlideUp: Vertical(p, q, false, false); break;
+        case kScrollRight: Horizontal(p, q, true, true); break;
+        case kScrollLeft: Horizontal(p, q, false, true); break;
+        case kScrollDown: Vertical(p, q, true, true); break;
+        case kScrollUp: Vertical(p, q, false, true); break;
+        case kZoomOpen: Opening(p, Part(w, q), Part(h, q)); break;
+        case kHorizontalOpenOut: Opening(p, Part(w, q), h); break;
+        case kVerticalOpenOut: Opening(p, w, Part(h, q)); break;
+        case kCurtains: Curtains(p, q); break;
+        case kShutters: Shutters(p, q); break;
+        case kQuarters: Quarters(p, q); break;
+        case kVerticalLines: VerticalLines(p, q); break;
+        case kHorizontalLines: HorizontalLines(p, q); break;
+        case kUpDownLines: DownAndUp(p, q, [](int x) { return x % 2 == 0; }); break;
+        case kLeftRightLines: RightAndLeft(p, q, [](int y) { return y % 2 == 0; }); break;
+        case kDrip: Drip(p, q); break;
+        case kDiagonalTopLeft: Diagonal(p, q, false, false); break;
+        case kDiagonalTopRight: Diagonal(p, q, true, false); break;
+        case kDiagonalBottomLeft: Diagonal(p, q, false, true); break;
+        case kDiagonalBottomRight: Diagonal(p, q, true, true); break;
+        case kVerticalStripes: VerticalStripes(p, q); break;
+        case kHorizontalStripes: HorizontalStripes(p, q); break;
+        case kLargeVerticalStripes: {
+            const int stripes = std::min(kLargeStripes, w);
+            DownAndUp(p, q, [w, stripes](int x) { return (static_cast<int64_t>(x) * stripes / w) % 2 == 0; });
+            break;
+        }
+        case kLargeHorizontalStripes: {
+            const int bands = std::min(kLargeStripes, h);
+            RightAndLeft(p, q, [h, bands](int y) { return (static_cast<int64_t>(y) * bands / h) % 2 == 0; });
+            break;
+        }
+        case kFollowMe: FollowMe(p, q); break;
+        case kNone: break;
+    }
+}
+
+#undef QVX_SELECT_CLONES
+#undef QVX_INLINE
+
+}  // namespace
+
+void RenderTransition(const TIntroFrame& from, const TIntroFrame& to, int effect, double progress,
+                      TFrameTarget out) {
+    if (from.Width != to.Width || from.Height != to.Height)
+        throw std::invalid_argument("RenderTransition: frames of different sizes");
+    if (from.Width == 0 || from.Height == 0) return;
+    const int64_t q = !(progress > 0) ? 0 : progress >= 1 ? kOne : std::llround(progress * kOne);
+    if (q == 0 || q == kOne || effect <= kNone || effect > kLastTransitionEffect) {
+        const TIntroFrame& whole = q == kOne ? to : from;
+        Painter p(from, to, out);
+        for (int y = 0; y < p.H(); ++y) p.RowFrom(y, whole.Row(y));
+        return;
+    }
+    Draw(from, to, effect, q, out);
+}
+
+TIntroFrame RenderTransition(const TIntroFrame& from, const TIntroFrame& to, int effect, double progress) {
+    TIntroFrame out(from.Width, from.Height);
+    RenderTransition(from, to, effect, progress, TFrameTarget{out.Pixels.data(), out.Width});
+    return out;
+}
+
+}  // namespace qvx
