@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "bmputil/bmputil.h"
+#include "kind_crl.h"
 #include "qvxlib.h"
 #include "qvx/intro/intro_library.h"
 #include "qvx/intro/palette_file.h"
@@ -14,6 +15,39 @@
 #include "toolkit/streams.h"
 
 namespace qvxlib {
+
+void LoadIntroLibrary(qvx::TIntroLibrary& lib, const std::string& file) {
+    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic) throw tk::Exception(qvx::SInvalidLibrary);
+}
+
+std::vector<uint8_t> SlideBitmapFile(const qvx::TIntroSlide& s, const qvx::TLibPalette& palette) {
+    bmputil::TBitmapFileHeader fh;
+    bmputil::TBitmapInfoHeader ih;
+    const uint32_t tableBytes = 256 * 4;
+    fh.bfType = bmputil::kBitmapMagic;
+    fh.bfOffBits = sizeof fh + sizeof ih + tableBytes;
+    fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(s.Pixels.size());
+    ih.biSize = sizeof ih;
+    ih.biWidth = s.Width;
+    ih.biHeight = -s.Height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 8;
+    ih.biSizeImage = static_cast<uint32_t>(s.Pixels.size());
+    ih.biClrUsed = 256;
+    std::vector<uint8_t> out(fh.bfSize);
+    std::memcpy(out.data(), &fh, sizeof fh);
+    std::memcpy(out.data() + sizeof fh, &ih, sizeof ih);
+    uint8_t* table = out.data() + sizeof fh + sizeof ih;
+    for (int i = 0; i < 256; ++i) {
+        table[i * 4 + 0] = palette[static_cast<size_t>(i)].Blue;
+        table[i * 4 + 1] = palette[static_cast<size_t>(i)].Green;
+        table[i * 4 + 2] = palette[static_cast<size_t>(i)].Red;
+        table[i * 4 + 3] = 0;
+    }
+    if (!s.Pixels.empty()) std::memcpy(out.data() + fh.bfOffBits, s.Pixels.data(), s.Pixels.size());
+    return out;
+}
+
 namespace {
 
 using qvx::TIntroLibrary;
@@ -27,11 +61,6 @@ std::string TableName(const std::string& bytes) {
         if (c.unicode() < 0x20) c = QLatin1Char('?');
     if (text.size() < 8) text += QString(8 - text.size(), QLatin1Char(' '));
     return text.toStdString();
-}
-
-void Load(TIntroLibrary& lib, const std::string& file) {
-    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic)
-        throw tk::Exception(qvx::SInvalidLibrary);
 }
 
 bool Detect(const std::vector<uint8_t>& head) {
@@ -53,7 +82,7 @@ std::string TransitionText(int t) {
 
 int Info(const Args& a, const std::string& file) {
     TIntroLibrary lib;
-    Load(lib, file);
+    LoadIntroLibrary(lib, file);
     const auto& h = lib.Header();
     if (a.Flag("json")) {
         Json j;
@@ -103,44 +132,14 @@ int Info(const Args& a, const std::string& file) {
 
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     TIntroLibrary lib;
-    Load(lib, in);
+    LoadIntroLibrary(lib, in);
     lib.SaveToFile(out);
     return kOk;
 }
 
-// An 8-bit bitmap file of the slide: colour table = the library palette,
-// rows top first exactly as stored (negative height).
-std::vector<uint8_t> SlideBitmapFile(const TIntroSlide& s, const qvx::TLibPalette& palette) {
-    bmputil::TBitmapFileHeader fh;
-    bmputil::TBitmapInfoHeader ih;
-    const uint32_t tableBytes = 256 * 4;
-    fh.bfType = bmputil::kBitmapMagic;
-    fh.bfOffBits = sizeof fh + sizeof ih + tableBytes;
-    fh.bfSize = fh.bfOffBits + static_cast<uint32_t>(s.Pixels.size());
-    ih.biSize = sizeof ih;
-    ih.biWidth = s.Width;
-    ih.biHeight = -s.Height;
-    ih.biPlanes = 1;
-    ih.biBitCount = 8;
-    ih.biSizeImage = static_cast<uint32_t>(s.Pixels.size());
-    ih.biClrUsed = 256;
-    std::vector<uint8_t> out(fh.bfOffBits);
-    std::memcpy(out.data(), &fh, sizeof fh);
-    std::memcpy(out.data() + sizeof fh, &ih, sizeof ih);
-    uint8_t* table = out.data() + sizeof fh + sizeof ih;
-    for (int i = 0; i < 256; ++i) {
-        table[i * 4 + 0] = palette[static_cast<size_t>(i)].Blue;
-        table[i * 4 + 1] = palette[static_cast<size_t>(i)].Green;
-        table[i * 4 + 2] = palette[static_cast<size_t>(i)].Red;
-        table[i * 4 + 3] = 0;
-    }
-    out.insert(out.end(), s.Pixels.begin(), s.Pixels.end());
-    return out;
-}
-
 int Extract(const Args&, const std::string& in, const std::string& dir) {
     TIntroLibrary lib;
-    Load(lib, in);
+    LoadIntroLibrary(lib, in);
     for (int i = 0; i < lib.SlideCount(); ++i) {
         const TIntroSlide& s = *lib.Slide(i);
         std::vector<uint8_t> bytes = SlideBitmapFile(s, lib.Palette());
@@ -242,7 +241,7 @@ void Verify(const std::string& file, Problems& problems) {
 
     TIntroLibrary lib;
     try {
-        Load(lib, file);
+        LoadIntroLibrary(lib, file);
     } catch (const tk::Exception& e) {
         // Said already, with the slide, when the walk found where it breaks.
         if (!walkFound) problems.push_back({{}, -1, {}, e.Message()});

@@ -25,6 +25,7 @@ const char* kMainHelp =
     "  verify FILE... [--json] [--kind K] load every library, decode every item\n"
     "  palette export|import ...          intro library palettes as .gpl/.pal/.act\n"
     "  form text|binary IN [OUT]          form data as text, text as form data\n"
+    "  render IN.CRL OUT.GIF [opts]       play an intro library into an animated GIF\n"
     "\n"
     "The kind is found from the file's content; maps need --kind map.\n"
     "Exit status: 0 success, 1 the library reported an error (its message is\n"
@@ -77,19 +78,24 @@ void CommandHelp(const std::string& cmd) {
             "to OUT.CRL, or back to FILE.CRL when OUT.CRL is not given.\n");
     } else if (cmd == "form") {
         std::printf("%s", kFormUsage);
+    } else if (cmd == "render") {
+        std::printf("%s", kRenderUsage);
     }
 }
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
     static const char* names[] = {"kind", "name", "transition", "speed", "hold", "width", "height",
-                                  "palette", "format", "resource"};
+                                  "palette", "format", "resource",
+                                  "fps", "scale", "from", "to", "frames", "sheet"};
     for (auto* n : names)
         if (o == n) return true;
     return false;
 }
 
-bool IsFlag(const std::string& o) { return o == "json" || o == "batch" || o == "help"; }
+bool IsFlag(const std::string& o) {
+    return o == "json" || o == "batch" || o == "help" || o == "loop" || o == "once" || o == "plain";
+}
 
 Args Parse(int argc, char** argv) {
     Args a;
@@ -164,7 +170,7 @@ int Run(const Args& a) {
     }
     if (a.Flag("help")) {
         if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
-            a.command != "verify" && a.command != "palette" && a.command != "form")
+            a.command != "verify" && a.command != "palette" && a.command != "form" && a.command != "render")
             throw UsageError{"unknown command \"" + a.command + "\""};
         CommandHelp(a.command);
         return kOk;
@@ -203,6 +209,7 @@ int Run(const Args& a) {
     if (a.command == "verify") return VerifyCommand(a);
     if (a.command == "palette") return PaletteCommand(a);
     if (a.command == "form") return FormCommand(a);
+    if (a.command == "render") return RenderCommand(a);
     throw UsageError{"unknown command \"" + a.command + "\""};
 }
 

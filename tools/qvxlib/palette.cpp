@@ -2,6 +2,7 @@
 // of other tools (GIMP .gpl, JASC or RIFF .pal, Adobe .act).
 #include <cstdio>
 
+#include "kind_crl.h"
 #include "qvxlib.h"
 #include "qvx/intro/intro_library.h"
 #include "qvx/intro/palette_file.h"
@@ -9,11 +10,6 @@
 namespace qvxlib {
 
 namespace {
-
-void LoadLibrary(qvx::TIntroLibrary& lib, const std::string& file) {
-    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic)
-        throw tk::Exception(qvx::SInvalidLibrary);
-}
 
 std::optional<qvx::TPaletteFormat> FormatOption(const Args& a) {
     const std::optional<std::string> name = a.Option("format");
@@ -33,7 +29,7 @@ int PaletteCommand(const Args& a) {
         if (!format) format = qvx::PaletteFormatFromExtension(a.positional[2]);
         if (!format) throw UsageError{"cannot tell the palette format of " + a.positional[2] + "; give --format"};
         qvx::TIntroLibrary lib;
-        LoadLibrary(lib, a.positional[1]);
+        LoadIntroLibrary(lib, a.positional[1]);
         qvx::ExportPaletteFile(lib.Palette(), a.positional[2], format);
         return kOk;
     }
@@ -41,7 +37,7 @@ int PaletteCommand(const Args& a) {
         if (a.positional.size() < 3 || a.positional.size() > 4)
             throw UsageError{"usage: palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]"};
         qvx::TIntroLibrary lib;
-        LoadLibrary(lib, a.positional[1]);
+        LoadIntroLibrary(lib, a.positional[1]);
         qvx::ImportPaletteFile(lib.Palette(), a.positional[2]);
         const std::string& out = a.positional.size() == 4 ? a.positional[3] : a.positional[1];
         lib.SaveToFile(out);

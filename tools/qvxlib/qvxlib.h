@@ -119,4 +119,8 @@ private:
 int FormCommand(const Args& a);
 extern const char* kFormUsage;
 
+// qvxlib render (render.cpp).
+int RenderCommand(const Args& a);
+extern const char* kRenderUsage;
+
 }  // namespace qvxlib
