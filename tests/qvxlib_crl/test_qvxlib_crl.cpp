@@ -345,3 +345,51 @@ TEST_F(Qvxlib, VerifyNamesTheSlideWhereAFileBreaks) {
     EXPECT_EQ(list[1].toObject()["name"].toString(), "title.sc");
     EXPECT_EQ(list[1].toObject()["file"].toString().toStdString(), P("broken.crl"));
 }
+
+namespace {
+
+// qvxlib render's other outputs and its mistakes; the GIF itself is read
+// back by Pillow (check_render_gif.py).
+TEST_F(Qvxlib, RenderWritesEveryFrameAsABitmapOrASheetAndRefusesMistakes) {
+    std::mt19937 rng(3);
+    RawSlide a = Raw(6, 4, "a", rng), b = Raw(6, 4, "b", rng);
+    b.transition = 1;
+    b.speed = 50;  // 0.1 s
+    a.hold = b.hold = 0;
+    const std::string crl = Write("r.crl", CrlBytes("CR10", 2, 0, NewPalette(), {a, b}));
+    // 0.1 s at 50 frames a second: five moments and the end, each pixel 2 x 2.
+    Outcome r = Qvx({"render", crl, "--frames", P("frames"), "--fps", "50", "--scale", "2"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "6 frames\n");
+    EXPECT_TRUE(fs::exists(P("frames/frame_0005.bmp")));
+    EXPECT_FALSE(fs::exists(P("frames/frame_0006.bmp")));
+    const auto last = Bytes("frames/frame_0005.bmp");
+    ASSERT_EQ(last.size(), 14u + 40 + 1024 + 12 * 8);
+    EXPECT_EQ(last[14 + 40 + 1024 + 12 + 2], b.pixels[1]);  // row 1 (scaled: pixel 0 of slide row 0), column 2
+
+    r = Qvx({"render", crl, "--sheet", P("sheet.png"), "--scale", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto png = Bytes("sheet.png");
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"render", crl},
+        {"render", crl, P("x.gif"), "--sheet", P("s.png")},
+        {"render", crl, P("x.gif"), "--fps", "0"},
+        {"render", crl, P("x.gif"), "--fps", "51"},
+        {"render", crl, P("x.gif"), "--scale", "9"},
+        {"render", crl, P("x.gif"), "--from", "1", "--to", "0"},
+        {"render", crl, P("x.gif"), "--loop", "--once"},
+    };
+    for (const auto& args : mistakes) {
+        r = Qvx(args);
+        EXPECT_EQ(r.code, 2) << args.back();
+        EXPECT_FALSE(fs::exists(P("x.gif")));
+    }
+    r = Qvx({"render", Write("bad.crl", {'X', 'Y', 'Z', 'W'}), P("x.gif")});
+    EXPECT_EQ(r.code, 1);
+}
+
+}  // namespace
