@@ -20,7 +20,7 @@
 #include "Application.h"
 #include "toolkit/names.h"
 #include "toolkit/propstream.h"
-#include "toolkit/undoactions.h"
+#include "toolkit/undo.h"
 #include "undo_commands.h"
 
 using hueshelf::TFileDialogKind;

@@ -43,15 +43,7 @@ void ExchangeImages(qvx::TQVXCollection& images, int a, int b) {
 
 qvx::TQVXCollection& TLibraryStep::Images() const { return *form_.QVXHiColorImagelib1->Images(); }
 
-void TLibraryStep::undo() { form_.ShowAfterStep(Back()); }
-
-void TLibraryStep::redo() {
-    if (!pushed_) {
-        pushed_ = true;  // done already by the command that pushed it
-        return;
-    }
-    form_.ShowAfterStep(Forward());
-}
+void TLibraryStep::Show(int entry) { form_.ShowAfterStep(entry); }
 
 // ---- Add --------------------------------------------------------------------------
 

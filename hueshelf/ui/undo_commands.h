@@ -4,11 +4,11 @@
 // exactly what was there.
 #pragma once
 
-#include <QUndoCommand>
 #include <string>
 #include <vector>
 
 #include "toolkit/picture.h"
+#include "toolkit/undo.h"
 
 class TForm1;
 
@@ -25,26 +25,14 @@ struct TTakenImage {
     tk::TPicture Picture;
 };
 
-// A change to the library. The command that makes it does so before it
-// pushes the step, so the stack's first redo() does nothing; later undo()
-// and redo() call Back() and Forward() and show the entry they return as
-// if the user had clicked it (none for -1).
-class TLibraryStep : public QUndoCommand {
-public:
-    void undo() final;
-    void redo() final;
-    // Makes the change; returns the entry to show afterwards.
-    virtual int Forward() = 0;
-    // Takes the change back; returns the entry to show afterwards.
-    virtual int Back() = 0;
-
+// A change to the library. Forward() and Back() return the entry shown
+// afterwards as if the user had clicked it (none for -1).
+class TLibraryStep : public tk::TDoneStep {
 protected:
-    TLibraryStep(TForm1& form, const QString& text) : QUndoCommand(text), form_(form) {}
+    TLibraryStep(TForm1& form, const QString& text) : TDoneStep(text), form_(form) {}
+    void Show(int entry) override;
     qvx::TQVXCollection& Images() const;
     TForm1& form_;
-
-private:
-    bool pushed_ = false;
 };
 
 // Images appended at the end, from `first` on; "Add Image" (or "Add

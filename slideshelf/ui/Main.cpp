@@ -34,7 +34,7 @@
 #include "toolkit/graphics.h"
 #include "toolkit/names.h"
 #include "toolkit/streams.h"
-#include "toolkit/undoactions.h"
+#include "toolkit/undo.h"
 
 namespace slideshelf {
 

@@ -9,7 +9,7 @@
 #include "Application.h"
 #include "Controls.h"
 #include "Main.h"
-#include "toolkit/undoactions.h"
+#include "toolkit/undo.h"
 #include "undo_commands.h"
 
 namespace slideshelf {

@@ -6,15 +6,7 @@ namespace slideshelf {
 
 qvx::TIntroLibrary& TLibraryStep::Library() const { return form_.Library(); }
 
-void TLibraryStep::undo() { form_.ShowAfterStep(Back()); }
-
-void TLibraryStep::redo() {
-    if (!pushed_) {
-        pushed_ = true;  // done already by the command that pushed it
-        return;
-    }
-    form_.ShowAfterStep(Forward());
-}
+void TLibraryStep::Show(int shown) { form_.ShowAfterStep(shown); }
 
 // ---- Add ------------------------------------------------------------------------
 

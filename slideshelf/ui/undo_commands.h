@@ -5,11 +5,11 @@
 // was there.
 #pragma once
 
-#include <QUndoCommand>
 #include <memory>
 #include <vector>
 
 #include "qvx/intro/intro_library.h"
+#include "toolkit/undo.h"
 
 namespace slideshelf {
 
@@ -21,23 +21,14 @@ class TfrmMain;
 inline constexpr int kShowNoEntry = -1;
 inline constexpr int kShowPalette = -2;
 
-// A change to the library. The command that makes it does so before it
-// pushes the step, so the stack's first redo() does nothing; later undo()
-// and redo() call Back() and Forward() and show what they return.
-class TLibraryStep : public QUndoCommand {
-public:
-    void undo() final;
-    void redo() final;
-    virtual int Forward() = 0;
-    virtual int Back() = 0;
-
+// A change to the library. Forward() and Back() return what the window
+// shows afterwards (above).
+class TLibraryStep : public tk::TDoneStep {
 protected:
-    TLibraryStep(TfrmMain& form, const QString& text) : QUndoCommand(text), form_(form) {}
+    TLibraryStep(TfrmMain& form, const QString& text) : TDoneStep(text), form_(form) {}
+    void Show(int shown) override;
     qvx::TIntroLibrary& Library() const;
     TfrmMain& form_;
-
-private:
-    bool pushed_ = false;
 };
 
 // Slides appended from `first` on, with the palette entries their colours

@@ -8,6 +8,10 @@
 #include <QAction>
 #include <QColor>
 #include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -117,6 +121,23 @@ protected:
         form->Edit1->selectAll();
         QTest::keyClick(form->Edit1, Qt::Key_Backspace);
         QTest::keyClicks(form->Edit1, QString::fromStdString(text));
+    }
+
+    static QByteArray ReadAll(const std::string& path) {
+        QFile f(QString::fromStdString(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Files dragged from a file manager and dropped on the window.
+    void Drop(const std::vector<std::string>& files) {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const std::string& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f));
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &drop);
     }
 
     std::vector<std::string> ListNames() const {

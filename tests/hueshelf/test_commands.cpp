@@ -9,15 +9,6 @@
 
 #include "HueshelfFixture.h"
 
-namespace {
-
-QByteArray ReadAll(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-}  // namespace
-
 class CommandsTest : public HueshelfTest {
 protected:
     // Image1 (red, 4 wide), Image2 (JPEG, green, 5 wide), Image3 (blue, 6 wide).

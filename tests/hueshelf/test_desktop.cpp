@@ -1,27 +1,11 @@
 // Opening libraries as desktop users do: the command line, a drop on the
 // window, the recent files of the File menu.
-#include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
-#include <QUrl>
 
 #include "HueshelfFixture.h"
 #include "toolkit/streams.h"
 
 namespace {
-
-// Files dragged from a file manager and dropped on the window.
-void Drop(QWidget& window, const std::vector<std::string>& files) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const std::string& f : files) urls << QUrl::fromLocalFile(QString::fromStdString(f));
-    mime.setUrls(urls);
-    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drop);
-}
 
 class Desktop : public HueshelfTest {
 protected:
@@ -64,7 +48,7 @@ TEST_F(Desktop, ADroppedLibraryOpensAfterTheUnsavedChangesQuestion) {
     // "&No": the library opens in place of the unsaved one (the picture
     // dropped with it is not added).
     dialogs.questionAnswers.push_back(hueshelf::TMsgButton::No);
-    Drop(*form, {picture, lib});
+    Drop({picture, lib});
     EXPECT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(LibraryWidths(), (Widths{3, 5}));
 
@@ -73,11 +57,11 @@ TEST_F(Desktop, ADroppedLibraryOpensAfterTheUnsavedChangesQuestion) {
     AddPicture(picture);
     dialogs.questionAnswers.push_back(hueshelf::TMsgButton::Yes);
     dialogs.fileAnswers.push_back(std::nullopt);
-    Drop(*form, {lib});
+    Drop({lib});
     EXPECT_EQ(LibraryWidths(), (Widths{7}));
 
     // Pictures alone are added, as before.
-    Drop(*form, {picture});
+    Drop({picture});
     EXPECT_EQ(LibraryWidths(), (Widths{7, 7}));
 }
 

@@ -1,9 +1,5 @@
 // Undo and redo through the Edit menu's keys, and the unsaved-changes
 // question before anything replaces the library.
-#include <QDropEvent>
-#include <QFile>
-#include <QMimeData>
-#include <QUrl>
 #include <functional>
 #include <map>
 #include <random>
@@ -13,11 +9,6 @@
 #include "toolkit/streams.h"
 
 namespace {
-
-QByteArray ReadAll(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class UndoTest : public HueshelfTest {
 protected:
@@ -69,20 +60,9 @@ protected:
             EXPECT_EQ(EditText(), ListNames()[static_cast<size_t>(Selected())]);
         }
     }
-    QStringList Pictures() {
-        return {QString::fromStdString(MakePicture("p1.bmp", 7, 2, Qt::yellow)),
-                QString::fromStdString(MakePicture("p2.jpg", 8, 2, Qt::cyan)),
-                QString::fromStdString(MakePicture("p3.bmp", 9, 2, Qt::magenta))};
-    }
-    void Drop(const QStringList& files) {
-        QMimeData mime;
-        QList<QUrl> urls;
-        for (const QString& f : files) urls << QUrl::fromLocalFile(f);
-        mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &enter);
-        QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &drop);
+    std::vector<std::string> Pictures() {
+        return {MakePicture("p1.bmp", 7, 2, Qt::yellow), MakePicture("p2.jpg", 8, 2, Qt::cyan),
+                MakePicture("p3.bmp", 9, 2, Qt::magenta)};
     }
 };
 
@@ -96,7 +76,7 @@ TEST_F(UndoTest, RandomStepsUndoAndRedoToTheExactBytes) {
     const std::string lib = ThreePictureLibrary();
     const QByteArray original = ReadAll(lib);
     ASSERT_EQ(Bytes(), original);
-    const QStringList pictures = Pictures();
+    const std::vector<std::string> pictures = Pictures();
     std::mt19937 rng(1234);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     std::map<int, QByteArray> at{{0, original}};  // the bytes at each stack index
@@ -119,7 +99,7 @@ TEST_F(UndoTest, RandomStepsUndoAndRedoToTheExactBytes) {
         switch (pick(9)) {
             case 0:
                 what = "add";
-                AddPicture(pictures[pick(3)].toStdString());
+                AddPicture(pictures[pick(3)]);
                 break;
             case 1:
                 what = "drop two";
@@ -237,7 +217,7 @@ TEST_F(UndoTest, KeystrokesOnOneImageMergeIntoOneStep) {
 TEST_F(UndoTest, LoadAndNewClearTheStepsAFailedLoadKeepsThem) {
     const std::string lib = ThreePictureLibrary();
     EXPECT_FALSE(form->Undo1->isEnabled());
-    AddPicture(Pictures()[0].toStdString());
+    AddPicture(Pictures()[0]);
     EXPECT_EQ(form->Undo1->text(), "&Undo Add Image");
     ClickEntry(0);
     Click(form->SpeedButton2);
@@ -302,12 +282,12 @@ TEST_F(UndoTest, EveryCommandThatReplacesTheLibraryAsksFirst) {
         {"Load", [&] { LoadLibrary(lib); }},
         {"recent", [&] { form->RecentActions()[0]->trigger(); }},
         {"command line", [&] { form->OpenCommandLine({QString::fromStdString(lib)}); }},
-        {"drop", [&] { Drop({QString::fromStdString(lib)}); }},
+        {"drop", [&] { Drop({lib}); }},
     };
     for (const auto& [name, run] : commands) {
         SCOPED_TRACE(name);
         form->New1->trigger();  // a new library (nothing unsaved), so Yes has no file to save to
-        AddPicture(Pictures()[0].toStdString());
+        AddPicture(Pictures()[0]);
         dialogs.questions.clear();
         dialogs.questionAnswers.push_back(hueshelf::TMsgButton::Yes);
         dialogs.fileAnswers.push_back(std::nullopt);

@@ -4,12 +4,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 #include <random>
 
 #include "slideshelf/ui/Controls.h"
@@ -187,6 +190,18 @@ void TEditor::Activate() {
     QApplication::setActiveWindow(nullptr);
     QApplication::setActiveWindow(&Main());
     QApplication::processEvents();
+}
+
+void TEditor::Drop(const QStringList& files) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Main(), &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Main(), &drop);
 }
 
 bool TEditor::OpenBitmap(const QString& file) {

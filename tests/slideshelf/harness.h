@@ -88,6 +88,9 @@ public:
     void ChooseTransition(int index);  // through the keyboard of the list
     void TypeInto(QWidget* edit, const QString& text);  // replaces the text
     void Activate();                 // the main window becomes active again
+    // Files dragged from a file manager and dropped on the main window (a
+    // drop the window refuses goes no further).
+    void Drop(const QStringList& files);
     // Open a bitmap file through the menu; true when no error was shown.
     bool OpenBitmap(const QString& file);
     // Open and add one bitmap.

@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
-#include <QUrl>
 
 #include "harness.h"
 #include "qvx/intro/palette_file.h"
@@ -24,19 +21,6 @@ QString SaveTwoSlides(TEditor& ed, const QString& name) {
     ed.Dialogs.SaveAnswers.push_back(ed.Path(name));
     ed.Trigger(ed.Main().mnuSaveLibAs);
     return ed.Path(name);
-}
-
-// Files dragged from a file manager and dropped on the window.
-void Drop(QWidget& window, const QStringList& files) {
-    QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& f : files) urls << QUrl::fromLocalFile(f);
-    mime.setUrls(urls);
-    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &enter);
-    if (!enter.isAccepted()) return;
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&window, &drop);
 }
 
 QString WriteText(TEditor& ed, const QString& name, const std::string& text) {
@@ -62,10 +46,10 @@ TEST(Desktop, CommandLineAndDropOpenALibraryAsOpenLibraryDoes) {
     EXPECT_EQ(ed.Main().Library().FileName(), "");
 
     // Dropped with other files: the library opens; a drop without one is refused.
-    Drop(ed.Main(), {ed.Path("one.bmp"), file});
+    ed.Drop({ed.Path("one.bmp"), file});
     EXPECT_EQ(ed.ListTexts(), (QStringList{"one", "two"}));
     ed.Trigger(ed.Main().mnuNewLib);
-    Drop(ed.Main(), {ed.Path("one.bmp")});
+    ed.Drop({ed.Path("one.bmp")});
     EXPECT_TRUE(ed.ListTexts().isEmpty());
 }
 

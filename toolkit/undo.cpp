@@ -1,4 +1,4 @@
-#include "undoactions.h"
+#include "undo.h"
 
 #include <QAction>
 #include <QKeyEvent>
