@@ -1,13 +1,22 @@
 // TQVXAudio and its sound buffers on the headless sound device: what a game
-// hears of its library, rebuilding, restarting, and start-up failures.
+// hears of its library, rebuilding, restarting, and start-up failures; and
+// the real output (SDL) lost and found again.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <QGuiApplication>
+#include <QTest>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <thread>
 #include <fstream>
 
 #include "platform/com/backend.h"
 #include "platform/dsound/headless/output.h"
+#include "platform/winsys/qt/qt_window.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/forms.h"
@@ -236,6 +245,86 @@ TEST_F(Audio, StartFailuresRaiseTheirMessages) {
     hs::FailCall("IDirectSoundBuffer::SetFormat", 1, DSERR_BADFORMAT);  // asked for, not insisted on
     audio->StartAudio();
     EXPECT_EQ(audio->BufferCount(), 1);
+}
+
+// The real sound output (SDL's disk driver writes what is heard to a file)
+// lost while the game plays: while it cannot be opened again, Play fails
+// with the buffer's message and keeps the table; once it can, the next Play
+// reopens it, rebuilds the buffers and is heard.
+TEST(AudioOutput, LostOutputComesBackAtTheNextPlayOnceItCanBeOpened) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("qvx_output_" + std::to_string(getpid()));
+    const fs::path away = dir.string() + ".away";
+    fs::create_directories(dir);
+    const std::string heard = (dir / "out.raw").string(), library = dir.string() + ".sdl";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", heard.c_str(), 1);
+    static int argc = 1;
+    static char name[] = "runtime_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QGuiApplication(argc, argv);  // kept to the end of the run
+    platform::SelectBackend(platform::Backend::Real);
+    {
+        TApplication app;
+        auto* form = app.CreateForm<TForm>();
+        form->Show();
+        // Sounds follow the focus: heard while the window is active.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dynamic_cast<winsys::qt::QtWindow*>(form->Handle())->Handle()));
+        auto bytes = SdlBytes({{0, 0}}, 4410);
+        std::ofstream(library, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        auto* lib = new TQVXSoundLib(form);
+        lib->LoadFromFile(library);
+        auto* audio = new TQVXAudio(form);
+        audio->SetSoundLibrary(lib);
+        audio->StartAudio();
+        ASSERT_EQ(audio->BufferCount(), 1);
+
+        // The disk fills up: the output stops and the device is lost.
+        const int full = open("/dev/full", O_WRONLY);
+        bool swapped = false;
+        for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(fd.path(), ec) == fs::path(heard))
+                swapped = dup2(full, std::stoi(fd.path().filename().string())) >= 0;
+        }
+        close(full);
+        ASSERT_TRUE(swapped) << "the output file is not open";
+        auto lost = [&] {
+            DWORD status = 0;
+            audio->Buffers(0)->Buffer()->GetStatus(&status);
+            return (status & DSBSTATUS_BUFFERLOST) != 0;
+        };
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             !lost() && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(lost());
+
+        fs::rename(dir, away);  // and it cannot be opened again
+        try {
+            audio->Play(0);
+            ADD_FAILURE() << "no exception";
+        } catch (const tk::Exception& e) {
+            EXPECT_EQ(e.Message(), "DirectSoundSurface Lock Failed");
+        }
+        EXPECT_EQ(audio->BufferCount(), 1);
+
+        fs::rename(away, dir);
+        audio->Play(0, true);
+        bool arrived = false;
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             !arrived && std::chrono::steady_clock::now() < end;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::vector<uint8_t> out = tk::ReadFileBytes(heard);
+            for (size_t i = 0; i + 4 <= out.size() && !arrived; i += 4)
+                arrived = out[i] == (1000 & 0xFF) && out[i + 1] == (1000 >> 8) && out[i + 2] == out[i] &&
+                          out[i + 3] == out[i + 1];
+        }
+        EXPECT_TRUE(arrived) << "the sound never reached the output";
+    }
+    platform::SelectBackend(platform::Backend::Headless);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    fs::remove_all(dir);
+    fs::remove(library);
 }
 
 }  // namespace

@@ -24,8 +24,7 @@ protected:
         static char name[] = "runtime_tests";
         static char* argv[] = {name, nullptr};
         // Kept to the end of the run: Qt's input devices must not outlive it at exit.
-        static QGuiApplication* qt = new QGuiApplication(argc, argv);
-        (void)qt;
+        if (!QCoreApplication::instance()) new QGuiApplication(argc, argv);
         platform::SelectBackend(platform::Backend::Real);
         app = std::make_unique<TApplication>();
         form = app->CreateForm<TForm>();
