@@ -237,10 +237,10 @@ int Game::Run(const std::string& formFile) {
         std::printf(
             "qvxdemo: soak seed %u: %d surface losses in %d storms, %d sound losses, %d failing "
             "calls, "
-            "%d exceptions (%s), %d not the runtime's\n",
+            "%d exceptions (%s), %d not the runtime's, %d picture checks, %d changed\n",
             opt_.seed, surfaceLosses_, storms_, soundLosses_, faults_, exceptions_, kinds.c_str(),
-            foreign_);
-        if (foreign_ > 0 || (opt_.frames && frame_ < opt_.frames)) status = 1;
+            foreign_, pictureChecks_, picturesChanged_);
+        if (foreign_ > 0 || picturesChanged_ > 0 || (opt_.frames && frame_ < opt_.frames)) status = 1;
         // Storms and failed restores pass; pictures gone for good do not.
         if (frame_ - lastWholeFrame_ > 300) {
             std::printf("qvxdemo: soak seed %u: no frame drawn with its pictures since frame %d\n", opt_.seed,
@@ -295,6 +295,11 @@ void Game::InjectFaults() {
     } else if (rng_() % 300 == 0) {
         storm_ = 1 + static_cast<int>(rng_() % 6);
         ++storms_;
+        // The pictures as the last whole frame showed them.
+        if (sumBefore_ == 0 && lastWholeFrame_ == frame_ - 1) {
+            sumBefore_ = PictureSum();
+            sumPhase_ = phase_;
+        }
     }
     if (rng_() % 400 == 0) {
         if (auto* out = dsound::headless::CurrentOutput()) {
@@ -357,7 +362,9 @@ void Game::ReadInput() {
 }
 
 void Game::Sound(int index, double x) {
-    if (audio_->BufferCount() <= index) return;
+    // Without a sound device (headless) there is nothing to play; a table
+    // left short by a failed rebuild is built again by Play itself.
+    if (!audio_->DirectSound() || !audio_->SoundLibrary()) return;
     audio_->Play(index);
     audio_->SetPan(index, static_cast<int32_t>((x / W_ * 2 - 1) * 3000));
 }
@@ -472,12 +479,6 @@ void Game::Flip() {
     ++frame_;
     if (opt_.loseEvery && frame_ % opt_.loseEvery == 0) ddraw::LoseAllSurfaces();
     if (opt_.soak) InjectFaults();
-    // A rebuild of lost sound buffers that failed part way leaves the audio
-    // short of buffers: try again now and then (a failure reaches the
-    // exception event).
-    if (audio_->DirectSound() && audio_->SoundLibrary() &&
-        audio_->BufferCount() < audio_->SoundLibrary()->Count() && frame_ % 30 == 0)
-        audio_->RebuildBuffers();
     // A restore that failed part way (a palette call refused, say) leaves
     // the picture sets empty until the display is lost again: try again
     // now and then.
@@ -496,6 +497,51 @@ void Game::Flip() {
         screen_->RestoreSurfaces();
         ++restores_;
     }
+    if (opt_.soak) CheckPictures();
+}
+
+// A checksum of every picture surface's pixels, 0 when one cannot be read
+// (lost, or a lock failed).
+uint64_t Game::PictureSum() const {
+    uint64_t sum = 1469598103934665603ull;
+    auto add = [&sum](TQVXSurface* surface) {
+        if (!surface) return true;
+        DDSURFACEDESC2 d;
+        std::memset(&d, 0, sizeof d);
+        d.dwSize = sizeof d;
+        IDirectDrawSurface4* s = surface->Surface.Get();
+        if (s->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return false;
+        const size_t row = d.dwWidth * (d.ddpfPixelFormat.dwRGBBitCount / 8);
+        for (DWORD y = 0; y < d.dwHeight; ++y) {
+            const auto* p = static_cast<const uint8_t*>(d.lpSurface) + y * d.lPitch;
+            for (size_t x = 0; x < row; ++x) sum = (sum ^ p[x]) * 1099511628211ull;
+        }
+        s->Unlock(nullptr);
+        return true;
+    };
+    for (int i = 0; i < screen_->ImageCount(); ++i)
+        if (!add(screen_->ImageSurfaces(i))) return 0;
+    for (int i = 0; i < screen_->TileCount(); ++i)
+        if (!add(screen_->TileSurfaces(i))) return 0;
+    return sum;
+}
+
+// Storms must give back the same pictures: the surfaces read the same after
+// a storm as before it, while the game stays in one phase.
+void Game::CheckPictures() {
+    // Checked on the first whole frame after the storm (pictures missing:
+    // the next frames try again).
+    if (sumBefore_ == 0 || storm_ > 0 || lastWholeFrame_ != frame_) return;
+    const uint64_t after = PictureSum();
+    if (after == 0) return;
+    if (phase_ == sumPhase_) {
+        ++pictureChecks_;
+        if (after != sumBefore_) {
+            ++picturesChanged_;
+            std::printf("qvxdemo: frame %d: the pictures differ from before the storm\n", frame_);
+        }
+    }
+    sumBefore_ = 0;
 }
 
 }  // namespace demo

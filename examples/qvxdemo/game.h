@@ -61,6 +61,8 @@ private:
     bool DrawMap(IDirectDrawSurface4* back);
     void Dump();
     void InjectFaults();
+    void CheckPictures();
+    uint64_t PictureSum() const;
     void CountException(const std::exception& e);
 
     Options opt_;
@@ -84,6 +86,11 @@ private:
     std::mt19937 rng_;
     int storm_ = 0, storms_ = 0, surfaceLosses_ = 0, soundLosses_ = 0, faults_ = 0;
     int exceptions_ = 0, foreign_ = 0;
+    // Picture content across storms: the surfaces' checksum before a storm
+    // and after it, in the same phase.
+    uint64_t sumBefore_ = 0;
+    Phase sumPhase_ = Phase::Title;
+    int pictureChecks_ = 0, picturesChanged_ = 0;
     std::map<std::string, int> exceptionKinds_;
 };
 

@@ -4,7 +4,8 @@
 # (SDL's disk audio driver writes what is heard to a file, which must not
 # be silent), move the ship right while the Right key is held and fire on
 # Space (read through DirectInput), and dump a frame that shows its yellow
-# ship on its blue backdrop.
+# ship on its blue backdrop. It waits on what the demo does, never on time,
+# but for how long the keys are held.
 set -u
 demo=$1
 shift
@@ -13,9 +14,13 @@ dump=$(mktemp --suffix=.bmp)
 heard=$(mktemp --suffix=.raw)
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$heard xvfb-run -a -s "-screen 0 1024x768x24" bash -c "
   '$demo' $* --title 10 --frames 400 --lose-every 25 --dump-frame 30 '$dump' >'$out' 2>/dev/null & pid=\$!
-  sleep 1.5
-  win=\$(xdotool search --name 'QVX Demo' | head -n1)
-  [ -n \"\$win\" ] && xdotool windowactivate --sync \$win 2>/dev/null; xdotool windowfocus \$win 2>/dev/null
+  # Keys go in once the game runs its frames: frame 30 has been dumped.
+  for _ in \$(seq 300); do
+    [ -s '$dump' ] && break
+    sleep 0.1
+  done
+  win=\$(xdotool search --onlyvisible --name 'QVX Demo' 2>/dev/null | head -n1)
+  [ -n \"\$win\" ] && xdotool windowactivate --sync \$win 2>/dev/null; xdotool windowfocus --sync \$win 2>/dev/null
   xdotool keydown Right; sleep 1; xdotool keyup Right; xdotool keydown space; sleep 0.3; xdotool keyup space
   wait \$pid"
 rc=$?
