@@ -2,12 +2,15 @@
 // is read back from the X server's pixels of the form's window.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
+#include <QThread>
 #include <QWindow>
 
 #include "platform/com/backend.h"
@@ -20,10 +23,22 @@ using namespace qvx;
 
 namespace {
 
-void Pump(TApplication& app, int ms) {
+// Handles messages until `done` holds, for at most `limitMs`; whether it holds.
+bool WaitUntil(TApplication& app, const std::function<bool()>& done, int limitMs = 5000) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < ms) app.ProcessMessages();
+    for (;;) {
+        app.ProcessMessages();
+        if (done()) return true;
+        if (t.elapsed() > limitMs) return false;
+        QThread::msleep(5);
+    }
+}
+
+// The colour of the screen's pixel at (x, y) of the form's client area.
+QRgb ShownAt(TForm* form, int x, int y) {
+    tk::TPoint p = form->ClientToScreen({x, y});
+    return QGuiApplication::primaryScreen()->grabWindow(0, p.X, p.Y, 1, 1).toImage().pixel(0, 0) & 0xFFFFFF;
 }
 
 // A windowed 160x120 screen on a shown form, started.
@@ -38,10 +53,7 @@ TQVXScreen* StartWindowed(TApplication& app, TForm* form) {
     form->Show();
     // Started by the form's activation; without a window manager to give
     // the focus, start it as the activation would.
-    QElapsedTimer t;
-    t.start();
-    while (!screen->Started() && t.elapsed() < 3000) app.ProcessMessages();
-    if (!screen->Started()) screen->AppActivateHook(form);
+    if (!WaitUntil(app, [&] { return screen->Started(); }, 3000)) screen->AppActivateHook(form);
     return screen;
 }
 
@@ -80,15 +92,11 @@ TEST(ScreenOnQt, WindowShowsTheFrameDrawn) {
     c.FillRect(tk::Rect(60, 40, 100, 80));
     c.ReleaseHandle();
     screen->Flip();
-    Pump(app, 500);
 
-    tk::TPoint origin = form->ClientToScreen({0, 0});
-    QImage shot =
-        QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 160, 120).toImage();
-    ASSERT_EQ(shot.size(), QSize(160, 120));
-    EXPECT_EQ(shot.pixel(10, 10) & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(shot.pixel(150, 110) & 0xFFFFFF, 0x00FF00u);
-    EXPECT_EQ(shot.pixel(80, 60) & 0xFFFFFF, 0x0000FFu);
+    WaitUntil(app, [&] { return ShownAt(form, 80, 60) == 0x0000FFu; });
+    EXPECT_EQ(ShownAt(form, 10, 10), 0xFF0000u);
+    EXPECT_EQ(ShownAt(form, 150, 110), 0x00FF00u);
+    EXPECT_EQ(ShownAt(form, 80, 60), 0x0000FFu);
     delete screen;
 }
 
@@ -101,10 +109,8 @@ TEST(ScreenOnQt, FormShowsItsColourBeforeAnyFrame) {
     form->SetClientHeight(80);
     form->Color = tk::RGB(0, 0, 128);
     form->Show();
-    Pump(app, 300);
-    tk::TPoint origin = form->ClientToScreen({0, 0});
-    QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, origin.X, origin.Y, 100, 80).toImage();
-    EXPECT_EQ(shot.pixel(50, 40) & 0xFFFFFF, 0x000080u);
+    WaitUntil(app, [&] { return ShownAt(form, 50, 40) == 0x000080u; });
+    EXPECT_EQ(ShownAt(form, 50, 40), 0x000080u);
 }
 
 // While a screen runs it swallows the screen-saver question, so the
@@ -124,13 +130,13 @@ TEST(ScreenOnQt, DesktopSaverIsHeldOffWhileTheScreenRuns) {
     auto* screen = StartWindowed(app, form);
     ASSERT_TRUE(screen->Started());
     for (QWindow* w : QGuiApplication::topLevelWindows()) w->requestActivate();
-    Pump(app, 400);
-    if (!QGuiApplication::focusWindow()) GTEST_SKIP() << "no window could be made active";
+    if (!WaitUntil(app, [] { return QGuiApplication::focusWindow() != nullptr; }, 3000))
+        GTEST_SKIP() << "no window could be made active";
+    EXPECT_TRUE(WaitUntil(app, [&] { return saver.held == 1; }));
     EXPECT_EQ(saver.held, 1);
 
     delete screen;
-    Pump(app, 400);
-    EXPECT_EQ(saver.held, 0);
+    EXPECT_TRUE(WaitUntil(app, [&] { return saver.held == 0; }));
     bus.unregisterService("org.freedesktop.ScreenSaver");
 }
 
