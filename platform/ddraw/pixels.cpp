@@ -142,6 +142,19 @@ QVX_VBMI void ExpandPaletteVbmi(const uint8_t* in, int n, const uint8_t (*planes
 }
 #undef QVX_VBMI
 #pragma GCC diagnostic pop
+
+// With AVX2 (and no VBMI) eight lookups at a time by a gather: about as fast
+// as copying the pixels, where the lookups one by one are half as fast again.
+__attribute__((target("avx2"))) void ExpandPaletteAvx2(const uint8_t* in, int n, const uint32_t* table,
+                                                       uint32_t* out) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i idx = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), idx, 4));
+    }
+    ExpandPaletteScalar(in + i, n - i, table, out + i);
+}
 #endif
 
 }  // namespace
@@ -153,6 +166,7 @@ PaletteExpander::PaletteExpander(const uint32_t table[256]) {
     alphaAlike_ = std::all_of(planes_[3], planes_[3] + 256, [&](uint8_t a) { return a == planes_[3][0]; });
 #if defined(__x86_64__)
     vbmi_ = tk::HasAvx512Vbmi();
+    avx2_ = tk::HasAvx2();
 #endif
 }
 
@@ -160,6 +174,7 @@ void PaletteExpander::Expand(const uint8_t* in, int n, uint32_t* out) const {
 #if defined(__x86_64__)
     // Short runs are not worth loading the planes into registers.
     if (vbmi_ && n >= 128) return ExpandPaletteVbmi(in, n, planes_, alphaAlike_, table_, out);
+    if (avx2_) return ExpandPaletteAvx2(in, n, table_, out);
 #endif
     ExpandPaletteScalar(in, n, table_, out);
 }
@@ -176,12 +191,51 @@ namespace {
 
 // 5-6-5 to 8-8-8, the top bits of each channel repeated below it (as
 // UnpackRGB does).
-QVX_ROW_CLONES void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
-    for (int i = 0; i < n; ++i) {
-        uint32_t v = in[i];
-        uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-        out[i] = 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+inline uint32_t Pixel565(uint32_t v) {
+    uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+    return 0xFF000000u | (((r << 3) | (r >> 2)) << 16) | (((g << 2) | (g >> 4)) << 8) | ((b << 3) | (b >> 2));
+}
+
+__attribute__((always_inline)) inline void Expand565Loop(const uint16_t* in, int n, uint32_t* __restrict out) {
+    for (int i = 0; i < n; ++i) out[i] = Pixel565(in[i]);
+}
+
+#if defined(__x86_64__)
+// With AVX-512 the compiler widens the plain loop well; below that the
+// eight-pixel SSE2 loop (every x86-64 has SSE2) is as fast as or faster than
+// what it makes of the plain one: blue and green make the low half of each
+// pixel, red and an opaque alpha the high half, in 16-bit lanes.
+__attribute__((target("arch=x86-64-v4"))) void Expand565V4(const uint16_t* in, int n, uint32_t* __restrict out) {
+    Expand565Loop(in, n, out);
+}
+void Expand565Sse2(const uint16_t* in, int n, uint32_t* __restrict out) {
+    const __m128i five = _mm_set1_epi16(31), six = _mm_set1_epi16(63), alpha = _mm_set1_epi16(-256);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        const __m128i r = _mm_srli_epi16(v, 11);
+        const __m128i g = _mm_and_si128(_mm_srli_epi16(v, 5), six);
+        const __m128i b = _mm_and_si128(v, five);
+        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+        const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+        const __m128i bg = _mm_or_si128(b8, _mm_slli_epi16(g8, 8));
+        const __m128i ra = _mm_or_si128(r8, alpha);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(bg, ra));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(bg, ra));
     }
+    Expand565Loop(in + i, n - i, out + i);
+}
+#endif
+
+void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
+#if defined(__x86_64__)
+    using Fn = void (*)(const uint16_t*, int, uint32_t*);
+    static const Fn fn = tk::HasAvx512Bw() ? Expand565V4 : Expand565Sse2;
+    fn(in, n, out);
+#else
+    Expand565Loop(in, n, out);
+#endif
 }
 
 QVX_ROW_CLONES void Expand888(const uint8_t* in, int n, uint32_t* __restrict out) {

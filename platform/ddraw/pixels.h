@@ -64,6 +64,7 @@ private:
     uint32_t table_[256];
     bool alphaAlike_ = false;  // one alpha for all entries
     bool vbmi_ = false;
+    bool avx2_ = false;
 };
 
 // n palette indices to 32-bit pixels through `table`, at once.

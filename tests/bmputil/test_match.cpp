@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cstdlib>
 #include <random>
 
 #include "bmputil/bmputil.h"
+#include "toolkit/cpufeatures.h"
 
 using namespace bmputil;
 
@@ -159,7 +161,11 @@ Case RandomCase(std::mt19937& rng, int paletteMode) {
 
 }  // namespace
 
+// Run twice by ctest: as the processor chooses, and under each QVX_CPU_LIMIT.
 TEST(MatchPixels, EqualsTheLiteralPerPixelLoop) {
+    if (std::getenv("QVX_CPU_LIMIT")) {
+        EXPECT_FALSE(tk::HasAvx512Vbmi()) << "the limit did not take";
+    }
     std::mt19937 rng(20240601);
     int cases = 0;
     for (int round = 0; round < 300; ++round) {

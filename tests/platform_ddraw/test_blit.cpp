@@ -2,10 +2,13 @@
 // small golden pictures worked out by hand.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "platform/ddraw/blit.h"
+#include "platform/ddraw/pixels.h"
+#include "toolkit/cpufeatures.h"
 
 using namespace ddraw;
 
@@ -165,8 +168,12 @@ TEST(BlitOverlap, CopyWithinOneSurfaceBehavesAsThroughATemporary) {
 
 // The fast expansion (vector lookups where the processor has them) against
 // plain lookups, at every length around its block size, with one alpha for
-// all entries and with alphas that differ.
+// all entries and with alphas that differ. Run twice by ctest: as the
+// processor chooses, and under each QVX_CPU_LIMIT.
 TEST(PaletteExpansion, MatchesTableLookupAtEveryLength) {
+    if (std::getenv("QVX_CPU_LIMIT")) {
+        EXPECT_FALSE(tk::HasAvx512Vbmi()) << "the limit did not take";
+    }
     std::mt19937 rng(3);
     std::vector<uint8_t> in(700);
     for (auto& i : in) i = static_cast<uint8_t>(rng());
@@ -180,6 +187,22 @@ TEST(PaletteExpansion, MatchesTableLookupAtEveryLength) {
             for (int i = 0; i < n; ++i) ASSERT_EQ(out[size_t(i)], table[in[size_t(i)]]) << n << " at " << i;
             EXPECT_EQ(out[size_t(n)], 0xDEADBEEF) << "wrote past " << n;
         }
+    }
+}
+
+// 16-bit rows to 32-bit against the per-pixel unpacking, every value, at
+// lengths around the vector width. Run both ways like the expansion.
+TEST(RowConversion, SixteenBitRowsMatchThePixelUnpacking) {
+    PixelFormat f;
+    ASSERT_TRUE(FormatForBits(16, &f));
+    std::vector<uint16_t> all(65536);
+    for (int v = 0; v < 65536; ++v) all[size_t(v)] = static_cast<uint16_t>(v * 40503);  // every value, scrambled
+    for (int n : {0, 1, 7, 8, 9, 15, 16, 17, 33, 65536}) {
+        std::vector<uint32_t> out(static_cast<size_t>(n) + 1, 0xDEADBEEF);
+        ConvertRow(reinterpret_cast<const uint8_t*>(all.data()), n, f, nullptr, out.data());
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(out[size_t(i)], UnpackRGB(f, all[size_t(i)], nullptr) | 0xFF000000u) << n << " at " << i;
+        EXPECT_EQ(out[size_t(n)], 0xDEADBEEF) << "wrote past " << n;
     }
 }
 
