@@ -9,7 +9,7 @@ APP_BIN_hueshelf   = hueshelf/Hueshelf
 APP_BIN_slideshelf = slideshelf/Slideshelf
 APP_BIN_qvxtrace   = tools/qvxtrace/qvxtrace
 
-.PHONY: all deps configure build run test asan soak bench fuzz install package sdk-check clean
+.PHONY: all deps configure build run test asan soak bench fuzz install package sdk-check docs clean
 
 all: build
 
@@ -68,6 +68,10 @@ package: build
 # unpacked packages, run headless; a pkg-config program; lintian.
 sdk-check: package
 	./scripts/sdk-check.sh build/$(PRESET)
+
+# The API reference, from the installed headers: build/$(PRESET)/docs/html.
+docs: build
+	./scripts/make-docs.sh build/$(PRESET)
 
 clean:
 	rm -rf build

@@ -43,6 +43,8 @@ std::string ImageName(const TImgHdr& hdr);
 // Bytes of an image's pixel block, rows padded to a multiple of 4.
 int64_t ImageBlockSize(const TImgHdr& hdr);
 
+/// A palette image library (.IML): 8-bit images sharing one 256-entry
+/// palette, index 0 transparent. Read and written byte for byte.
 class TQVXImages : public tk::TPersistent {
 public:
     TK_CLASSNAME(TQVXImages)
@@ -79,8 +81,8 @@ private:
     uint64_t FGeneration = 0;
 };
 
-// Where CreateBitmaps reports its progress; a progress bar of the user
-// interface stands behind it. Not owned by the library.
+/// Where CreateBitmaps reports its progress; a progress bar of the user
+/// interface stands behind it. Not owned by the library.
 class IProgressSink {
 public:
     virtual ~IProgressSink() = default;
@@ -89,6 +91,10 @@ public:
     virtual void SetPosition(int value) = 0;
 };
 
+/// The component that holds a palette image library on a form: from form
+/// data (the library's bytes embedded) or LoadFromFile. Linked as a
+/// screen's ImageLibrary or TileLibrary, its images become the screen's
+/// ImageSurfaces or TileSurfaces, index for index.
 class TQVXImageLib : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXImageLib)

@@ -27,6 +27,8 @@ constexpr int kMapRecordSize = 32;  // in the file, reserved bytes included
 // The map's name decoded from its length byte (at most 15 characters).
 std::string MapName(const TMapRec& rec);
 
+/// A map library: named blocks of map data with a width and a height,
+/// carried as they are; what a cell means is the game's.
 class TQVXMaps : public tk::TPersistent {
 public:
     TK_CLASSNAME(TQVXMaps)
@@ -55,6 +57,9 @@ private:
     int32_t FHighIndex = -1;
 };
 
+/// The component that holds a map library on a form, from form data (or
+/// MapLib()->LoadFromStream). A game reads a map with
+/// MapLib()->GetMap(i, rec).
 class TQVXMapLib : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXMapLib)

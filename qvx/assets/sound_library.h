@@ -50,6 +50,8 @@ constexpr int kSoundRecordSize = 44;
 // The sound's name decoded from its length byte (at most 11 characters).
 std::string SoundName(const TSoundRec& rec);
 
+/// A sound library (.SDL): PCM sounds with their wave format, name, pan
+/// and volume.
 class TQVXSounds : public tk::TPersistent {
 public:
     TK_CLASSNAME(TQVXSounds)
@@ -78,6 +80,8 @@ private:
     detail::TBlockArena FBlocks;  // the sample blocks FSounds point at
 };
 
+/// The component that holds a sound library on a form, from form data or
+/// LoadFromFile; a TQVXAudio linked to it plays its sounds by index.
 class TQVXSoundLib : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXSoundLib)

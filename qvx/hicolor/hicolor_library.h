@@ -14,14 +14,15 @@ namespace qvx {
 
 class TQVXHiColorImagelib;
 
-// What a library asks of the screen it is linked to: rebuild the image
-// surfaces from the library after each successful load.
+/// What a library asks of the screen it is linked to: rebuild the image
+/// surfaces from the library after each successful load.
 class IHiColorLibScreen {
 public:
     virtual ~IHiColorLibScreen() = default;
     virtual void LoadHiColorLib(TQVXHiColorImagelib* library) = 0;
 };
 
+/// One named picture of a hi-colour library.
 class TQVXImageItem : public tk::TCollectionItem {
 public:
     TK_CLASSNAME(TQVXImageItem)
@@ -51,6 +52,10 @@ public:
     TQVXImageItem* operator[](int index) const { return Items(index); }
 };
 
+/// A hi-colour image library (.HCL) on a form: named true-colour pictures
+/// (bitmaps or JPEGs), as Hueshelf makes them. Linked as a screen's
+/// HiColorLib (or loaded with the screen's LoadHiColorLib), its pictures
+/// become the screen's ImageSurfaces, index for index.
 class TQVXHiColorImagelib : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXHiColorImagelib)

@@ -95,6 +95,10 @@ inline constexpr const char* SInvalidLibrary = "Invalid Image Library";
 
 enum class TLoadResult { Loaded, InvalidMagic };
 
+/// An intro screens library (.CRL): 256-colour slides sharing one palette,
+/// each with a transition, speed and hold, as Slideshelf makes them. Load,
+/// add and save slides; file dialogs and questions go through
+/// IIntroLibDialogs.
 class TIntroLibrary {
 public:
     explicit TIntroLibrary(IIntroLibDialogs* dialogs = nullptr);

@@ -24,6 +24,11 @@ using TIdleEvent = std::function<void(tk::TObject* sender, bool& done)>;
 using TMessageEvent = std::function<void(winsys::MSG& msg, bool& handled)>;
 using TExceptionEvent = std::function<void(tk::TObject* sender, const std::exception& e)>;
 
+/// The program's game application: one per program, made first. It runs
+/// the message queue (Run) until Terminate or the main form closes, and
+/// owns the forms (CreateForm; the first is the main form). The screen
+/// hooks OnIdle for its render loop and OnException to report errors; a
+/// game may set them too. QVX_BACKEND is read when it is made.
 class TApplication : public tk::TComponent {
 public:
     TK_CLASSNAME(TApplication)

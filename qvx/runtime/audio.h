@@ -31,8 +31,8 @@ inline constexpr const char* SSetFrequencyFailed = "SetFrequency Failed";
 inline constexpr const char* SSoundIndex = "Sound index out of range (%d)";
 }  // namespace msg
 
-// One sound in a static secondary buffer with frequency, pan and volume
-// control. Owned by the audio component's buffer table.
+/// One sound in a static secondary buffer with frequency, pan and volume
+/// control. Owned by the audio component's buffer table.
 class TQVXSoundBuffer : public tk::TObject {
 public:
     TK_CLASSNAME(TQVXSoundBuffer)
@@ -70,6 +70,11 @@ private:
     int32_t FBitsPerSample = 0;
 };
 
+/// Sound for a game: linked to a TQVXSoundLib, it opens the sound device on
+/// the form's window and makes one buffer per sound of the library (the
+/// screen starts it, or it starts itself on a form without a screen). The
+/// game plays sounds by their index: Play(i), Play(i, true) to loop, Stop,
+/// SetPan, SetVolume, SetFrequency. Lost buffers are rebuilt by Play.
 class TQVXAudio : public TQVXAudioBase {
 public:
     TK_CLASSNAME(TQVXAudio)

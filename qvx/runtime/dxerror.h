@@ -19,6 +19,8 @@ std::string DirectXErrorText(HRESULT code);
 // Empty at start; nothing in the runtime sets it.
 extern std::string ErrorLocation;
 
+/// A DirectX call failed: the message says which call, or gives the result
+/// code in words (DirectXErrorText).
 class EDirectX : public tk::Exception {
 public:
     // CR CR text CR CR, then "At: " location CR CR when ErrorLocation is set.

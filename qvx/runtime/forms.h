@@ -39,6 +39,10 @@ using TMouseMoveEvent = std::function<void(tk::TObject* sender, TShiftState shif
 // The red, green and blue of a colour, system colours included.
 tk::TColor ColorToRGB(tk::TColor color);
 
+/// A game's window and the owner of the components on it: screen,
+/// libraries, audio, input. Usually loaded from form data
+/// (LoadFormFromData); its first activation starts the screen. Closing
+/// the main form ends the application.
 class TForm : public tk::TComponent {
 public:
     TK_CLASSNAME(TForm)

@@ -17,6 +17,8 @@
 
 namespace qvx {
 
+/// What the screen starts on every activation of its form: base of
+/// TQVXAudio, and of any sound component a game writes itself.
 class TQVXAudioBase : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXAudioBase)
@@ -25,6 +27,8 @@ public:
     virtual void StartAudio() = 0;
 };
 
+/// What the screen's QVXInput starts before OnInitialize: base of
+/// TQVXInput, and of any input component a game writes itself.
 class TQVXInputBase : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXInputBase)

@@ -18,6 +18,11 @@ namespace msg {
 inline constexpr const char* SNoJoystick = "No joystick is attached.";
 }
 
+/// Input for a game: one device (Device: keyboard, mouse or joystick),
+/// started by the screen it is linked to (the screen's QVXInput). The game
+/// calls Update() once a frame, then reads KeyDown(DIK_...), Mouse() and
+/// MouseButton(n), or JoyState() and JoyButton(n). While the game is in the
+/// background everything reads idle.
 class TQVXInput : public TQVXInputBase {
 public:
     TK_CLASSNAME(TQVXInput)

@@ -27,6 +27,8 @@ namespace qvx {
 class TQVXImageLib;
 class TQVXMapLib;
 
+/// Raised by the screen when the display cannot be started, flipped or
+/// restored.
 class EQVXScreen : public tk::Exception {
 public:
     using Exception::Exception;
@@ -74,6 +76,12 @@ enum class TPaletteMode { pmExclusive, pmNormal };
 // handled after the activation itself.
 constexpr uint32_t WM_RESTORESCREEN = winsys::WM_USER + 200;
 
+/// The display a game puts on its main form. It starts on the form's first
+/// activation (display mode or window, front and back surfaces, palette,
+/// library pictures as surfaces, input, then OnInitialize) and, while
+/// FlippingEnabled, calls OnFlip in idle time, then Flip. A game draws each
+/// frame in OnFlip on BackSurface(), blitting from ImageSurfaces(i) and
+/// TileSurfaces(i); lost surfaces are restored by the screen.
 class TQVXScreen : public tk::TComponent, public IQVXSurfaceScreen, public IHiColorLibScreen {
 public:
     TK_CLASSNAME(TQVXScreen)

@@ -13,12 +13,14 @@
 
 namespace qvx {
 
+/// Raised when a surface cannot be made, erased or keyed.
 class EQVXSurface : public tk::Exception {
 public:
     using Exception::Exception;
     const char* ClassName() const noexcept override { return "EQVXSurface"; }
 };
 
+/// Raised when a canvas is asked of a missing surface.
 class EQVXCanvas : public tk::Exception {
 public:
     using Exception::Exception;
@@ -36,8 +38,8 @@ inline constexpr const char* SSetColorKey = "SetColorKey failed";
 inline constexpr const char* SNilSurfaceCanvas = "Cannot create canvas for NIL surface";
 }  // namespace msg
 
-// What the primary-surface and windowed back-buffer constructors need of
-// the screen that makes them.
+/// What the primary-surface and windowed back-buffer constructors need of
+/// the screen that makes them.
 class IQVXSurfaceScreen {
 public:
     virtual ~IQVXSurfaceScreen() = default;
@@ -48,10 +50,10 @@ public:
     virtual int BufferHeight() const = 0;
 };
 
-// A canvas drawing on a DirectDraw surface. The first drawing operation
-// borrows the surface's device context (AcquireHandle); ReleaseHandle gives
-// it back, which must happen before the surface is blitted, flipped or
-// locked.
+/// A canvas drawing on a DirectDraw surface. The first drawing operation
+/// borrows the surface's device context (AcquireHandle); ReleaseHandle gives
+/// it back, which must happen before the surface is blitted, flipped or
+/// locked.
 class TQVXCanvas : public tk::TCanvas {
 public:
     TK_CLASSNAME(TQVXCanvas)
@@ -75,6 +77,11 @@ private:
 // Tag choosing the windowed back-buffer constructor.
 struct TWindowedBackBuffer {};
 
+/// One DirectDraw surface: the visible primary, the back buffer a game
+/// draws on, or an off-screen picture made from a library. Blit with
+/// Surface (IDirectDrawSurface4: Blt, BltFast with the colour key) or draw
+/// on Canvas. The screen makes and restores the surfaces it hands out;
+/// a game seldom makes one itself.
 class TQVXSurface : public tk::TObject {
 public:
     const char* ClassName() const override { return "TQVXSurface"; }
