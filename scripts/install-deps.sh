@@ -12,11 +12,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick xdotool python3 dbus-daemon
   desktop-file-utils shared-mime-info
-<<<<<<< HEAD
   doxygen dpkg-dev fakeroot file groff-base lintian
-=======
   libgif-dev python3-pil gifsicle
->>>>>>> 4e384d9 (Intro transitions: one renderer for the 28 effects, the timeline that plays a library in time, TQVXIntroLib and TQVXIntro components, and a bench of every effect against memcpy)
 )
 
 missing=()
