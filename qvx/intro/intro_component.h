@@ -12,8 +12,8 @@
 
 namespace qvx {
 
-// The persistent container: one intro library, stored in form data as its
-// file format.
+/// The persistent container: one intro library, stored in form data as its
+/// file format.
 class TQVXIntroSlides : public tk::TPersistent {
 public:
     TK_CLASSNAME(TQVXIntroSlides)
@@ -32,6 +32,9 @@ private:
     std::unique_ptr<TIntroLibrary> FLibrary;
 };
 
+/// The component that holds an intro screens library (.CRL, as Slideshelf
+/// makes it) on a form: embedded in form data or loaded with LoadFromFile.
+/// A TQVXIntro linked to it plays it on the screen.
 class TQVXIntroLib : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXIntroLib)

@@ -30,6 +30,11 @@ struct TIntroState;
 // OnSlide: the slide with this library index starts to come in.
 using TIntroSlideEvent = std::function<void(tk::TObject* sender, int index)>;
 
+/// Plays the intro library it is linked to (Library, a TQVXIntroLib) on
+/// the form's screen: Play, from the screen's OnInitialize say, takes the
+/// screen's flip event over and shows each slide with its transition and
+/// hold; Skip (or a key or click, with SkipOnInput) ends it early. Then the
+/// game's own flip event comes back and OnFinished runs.
 class TQVXIntro : public tk::TComponent {
 public:
     TK_CLASSNAME(TQVXIntro)
