@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "application.h"
 #include "dxerror.h"
@@ -281,6 +282,7 @@ void TQVXScreen::InstallAppEvents() {
     TApplication* app = Application();
     if (!app) return;
     std::weak_ptr<TQVXScreen*> self = FHooks->alive;
+    FAppEventsInstalled = true;
     app->OnException = [self](tk::TObject* sender, const std::exception& e) {
         if (auto p = self.lock()) (*p)->AppException(sender, e);
     };
@@ -298,6 +300,8 @@ void TQVXScreen::InstallAppEvents() {
 }
 
 void TQVXScreen::ClearAppEvents() {
+    // A start-up that failed before installing them leaves the game's own.
+    if (!std::exchange(FAppEventsInstalled, false)) return;
     if (TApplication* app = Application()) {
         app->OnException = nullptr;
         app->OnMessage = nullptr;

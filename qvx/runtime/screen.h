@@ -253,6 +253,7 @@ private:
 
     bool FFlippingEnabled = false;
     bool FIdleInstalled = false;
+    bool FAppEventsInstalled = false;
     int32_t FBackBuffers = 2;
     bool FWindowMode = false;
     TQVXImageLib* FImageLibrary = nullptr;
