@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
     if (tk::CpuLimit() == tk::TCpuLimit::None) {
         const std::string self = std::filesystem::canonical("/proc/self/exe").string();
         for (const char* limit : {"avx2", "baseline"}) {
-            if (std::strcmp(limit, "avx2") == 0 && !tk::HasAvx512Bw()) continue;
+            if (std::strcmp(limit, "avx2") == 0 && !tk::HasAvx512()) continue;
             if (std::strcmp(limit, "baseline") == 0 && !tk::HasAvx2()) continue;
             std::fflush(stdout);
             setenv("QVX_CPU_LIMIT", limit, 1);

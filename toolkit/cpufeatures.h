@@ -30,11 +30,12 @@ inline bool HasAvx2() {
 #endif
 }
 
-// AVX-512 with byte and word lanes (BW and VL).
-inline bool HasAvx512Bw() {
+// AVX-512 as x86-64-v4 has it (F, CD, BW, DQ and VL).
+inline bool HasAvx512() {
 #if defined(__x86_64__)
-    static const bool has = CpuLimit() == TCpuLimit::None && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
+    static const bool has = CpuLimit() == TCpuLimit::None && HasAvx2() && __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
     return has;
 #else
     return false;
@@ -45,7 +46,7 @@ inline bool HasAvx512Bw() {
 // table in a few instructions.
 inline bool HasAvx512Vbmi() {
 #if defined(__x86_64__)
-    static const bool has = HasAvx512Bw() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vbmi");
+    static const bool has = HasAvx512() && __builtin_cpu_supports("avx512vbmi");
     return has;
 #else
     return false;

@@ -231,7 +231,7 @@ void Expand565Sse2(const uint16_t* in, int n, uint32_t* __restrict out) {
 void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
 #if defined(__x86_64__)
     using Fn = void (*)(const uint16_t*, int, uint32_t*);
-    static const Fn fn = tk::HasAvx512Bw() ? Expand565V4 : Expand565Sse2;
+    static const Fn fn = tk::HasAvx512() ? Expand565V4 : Expand565Sse2;
     fn(in, n, out);
 #else
     Expand565Loop(in, n, out);
