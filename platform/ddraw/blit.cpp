@@ -3,6 +3,7 @@
 // compared with the key and blended by mask (AVX2 code where the processor
 // has it).
 #include "blit.h"
+#include "toolkit/cpufeatures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -124,11 +125,8 @@ QVX_AVX512 void KeyRect32Masked(const PixelView& dst, int dx, int dy, const Pixe
 
 #undef QVX_AVX512
 
-bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512vl");
-    return has;
-}
+// The masked-store blits, unless QVX_CPU_LIMIT keeps to narrower code.
+bool HasAvx512() { return tk::HasAvx512(); }
 
 void KeyRect24(const PixelView& dst, int dx, int dy, const PixelView& src, const RECT& sr, uint32_t key) {
     int w = sr.right - sr.left;
