@@ -513,8 +513,11 @@ void TQVXScreen::StopFlipping() {
 // ---- Application and form handlers ---------------------------------------------------
 
 void TQVXScreen::AppIdle(tk::TObject*, bool& done) {
-    done = false;
-    if (!Started() || !FBackSurface) return;
+    // Not started (before the first activation, after a failed start) there
+    // is nothing to draw: the application waits for messages meanwhile
+    // instead of spinning.
+    done = !Started() || !FBackSurface;
+    if (done) return;
     if (OnFlip) OnFlip(this);
     Flip();
 }
