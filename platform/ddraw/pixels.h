@@ -64,7 +64,7 @@ private:
     uint32_t table_[256];
     bool alphaAlike_ = false;  // one alpha for all entries
     bool vbmi_ = false;
-    bool avx2_ = false;
+    bool gather_ = false;  // AVX2 gathers, where they beat plain lookups
 };
 
 // n palette indices to 32-bit pixels through `table`, at once.
