@@ -212,8 +212,9 @@ void ExpandPalette(const uint8_t* in, int n, const uint32_t* table, uint32_t* ou
 
 namespace {
 
-// The row converters are plain loops built for three processor levels: the
-// wider the vectors, the closer a conversion comes to a plain copy.
+// The row converters are plain loops built for three processor levels (the
+// wider the vectors, the closer a conversion comes to a plain copy), but for
+// 5-6-5, written out for two.
 #define QVX_ROW_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 
 // 5-6-5 to 8-8-8, the top bits of each channel repeated below it (as
@@ -228,13 +229,31 @@ __attribute__((always_inline)) inline void Expand565Loop(const uint16_t* in, int
 }
 
 #if defined(__x86_64__)
-// With AVX-512 the compiler widens the plain loop well; below that the
-// eight-pixel SSE2 loop (every x86-64 has SSE2) is as fast as or faster than
-// what it makes of the plain one: blue and green make the low half of each
-// pixel, red and an opaque alpha the high half, in 16-bit lanes.
-__attribute__((target("arch=x86-64-v4"))) void Expand565V4(const uint16_t* in, int n, uint32_t* __restrict out) {
-    Expand565Loop(in, n, out);
+// Sixteen (AVX2) or eight (SSE2, which every x86-64 has) pixels at a time in
+// 16-bit lanes: blue and green make the low half of each pixel, red and an
+// opaque alpha the high half. Either beats what the compiler makes of the
+// plain loop.
+__attribute__((target("avx2"))) void Expand565Avx2(const uint16_t* in, int n, uint32_t* __restrict out) {
+    const __m256i five = _mm256_set1_epi16(31), six = _mm256_set1_epi16(63), alpha = _mm256_set1_epi16(-256);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+        const __m256i r = _mm256_srli_epi16(v, 11);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi16(v, 5), six);
+        const __m256i b = _mm256_and_si256(v, five);
+        const __m256i r8 = _mm256_or_si256(_mm256_slli_epi16(r, 3), _mm256_srli_epi16(r, 2));
+        const __m256i g8 = _mm256_or_si256(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4));
+        const __m256i b8 = _mm256_or_si256(_mm256_slli_epi16(b, 3), _mm256_srli_epi16(b, 2));
+        const __m256i bg = _mm256_or_si256(b8, _mm256_slli_epi16(g8, 8));
+        const __m256i ra = _mm256_or_si256(r8, alpha);
+        // The unpacks work within 128-bit halves: put the halves in order.
+        const __m256i lo = _mm256_unpacklo_epi16(bg, ra), hi = _mm256_unpackhi_epi16(bg, ra);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute2x128_si256(lo, hi, 0x20));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 8), _mm256_permute2x128_si256(lo, hi, 0x31));
+    }
+    Expand565Loop(in + i, n - i, out + i);
 }
+
 void Expand565Sse2(const uint16_t* in, int n, uint32_t* __restrict out) {
     const __m128i five = _mm_set1_epi16(31), six = _mm_set1_epi16(63), alpha = _mm_set1_epi16(-256);
     int i = 0;
@@ -258,7 +277,7 @@ void Expand565Sse2(const uint16_t* in, int n, uint32_t* __restrict out) {
 void Expand565(const uint16_t* in, int n, uint32_t* __restrict out) {
 #if defined(__x86_64__)
     using Fn = void (*)(const uint16_t*, int, uint32_t*);
-    static const Fn fn = tk::HasAvx512() ? Expand565V4 : Expand565Sse2;
+    static const Fn fn = tk::HasAvx2() ? Expand565Avx2 : Expand565Sse2;
     fn(in, n, out);
 #else
     Expand565Loop(in, n, out);
