@@ -119,6 +119,10 @@ void TfrmMain::BuildMenus() {
     Library1->addSeparator();
     mnuImportPal = MakeAction(Library1, "mnuImportPal", "&Import Palette...");
     mnuExportPal = MakeAction(Library1, "mnuExportPal", "E&xport Palette...");
+    Library1->addSeparator();
+    mnuPlayIntro = MakeAction(Library1, "mnuPlayIntro", "&Play Intro");
+    mnuPlayIntro->setShortcut(Qt::Key_F5);
+    mnuPreviewTransition = MakeAction(Library1, "mnuPreviewTransition", "Pre&view Transition");
 
     Bitmap1 = bar->addMenu(QStringLiteral("&Bitmap"));
     Bitmap1->setObjectName(QStringLiteral("Bitmap1"));
@@ -315,6 +319,8 @@ void TfrmMain::Wire() {
     on(Remove2, &TfrmMain::btnRemoveImageClick);
     on(mnuImportPal, &TfrmMain::mnuImportPalClick);
     on(mnuExportPal, &TfrmMain::mnuExportPalClick);
+    on(mnuPlayIntro, &TfrmMain::mnuPlayIntroClick);
+    on(mnuPreviewTransition, &TfrmMain::mnuPreviewTransitionClick);
 
     onButton(SpeedButton1, &TfrmMain::mnuNewLibClick);
     onButton(sbOpenLib, &TfrmMain::mnuOpenLibClick);

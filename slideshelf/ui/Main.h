@@ -105,6 +105,8 @@ public:
     QAction* mnuRemoveImage;
     QAction* mnuImportPal;  // below a separator, after the items above
     QAction* mnuExportPal;
+    QAction* mnuPlayIntro;          // below a separator: the intro played (intro_player_window.cpp)
+    QAction* mnuPreviewTransition;
     QMenu* Bitmap1;
     QAction* mnuOpenBitmap;
     QAction* BatchAdd1;
@@ -144,6 +146,8 @@ public:
     void BlackPalette1Click();
     void mnuImportPalClick();
     void mnuExportPalClick();
+    void mnuPlayIntroClick();
+    void mnuPreviewTransitionClick();
 
     // Opens a library file as "&Open Library..." does with that file chosen
     // (from the command line, a drop or the recent files), after the same

@@ -174,7 +174,9 @@ TEST(Window, MenusHoldEveryItemWithItsStartingState) {
     ExpectMenu(f.Edit1, "&Edit", {{"&Undo", false}, {"&Redo", false}});
     ExpectMenu(f.Library1, "&Library",
                {{"&Edit Palette..."}, {"Black Palette"}, {"-"}, {"&Add Image", false}, {"&Remove Image", false},
-                {"-"}, {"&Import Palette..."}, {"E&xport Palette..."}});
+                {"-"}, {"&Import Palette..."}, {"E&xport Palette..."}, {"-"}, {"&Play Intro"},
+                {"Pre&view Transition"}});
+    EXPECT_EQ(f.mnuPlayIntro->shortcut(), QKeySequence(Qt::Key_F5));
     ExpectMenu(f.Bitmap1, "&Bitmap", {{"&Open..."}, {"&Batch Add..."}, {"-"}, {"&Edit Palette...", false}});
     ExpectMenu(f.Options1, "&Options", {{"&Stretch Image", true, true}});
     ExpectMenu(f.Help1, "&Help", {{"&About..."}});
