@@ -137,6 +137,30 @@ TEST_F(Qvxlib, CreateWritesWhatTheEditorWrites) {
     EXPECT_EQ(Bytes("empty.crl"), CrlBytes("CR10", 0, 0, NewPalette(), {}));
 }
 
+TEST_F(Qvxlib, CreateTakesSlidePropertiesOncePerBitmap) {
+    auto files = Bitmaps();
+    std::vector<std::string> args = {"create", "crl", P("p.crl"), files[0], files[1], files[2],
+                                     "--transition", "Drip", "--transition", "0", "--transition", "FollowMe",
+                                     "--speed", "9", "--hold", "1", "--hold", "2", "--hold", "3"};
+    Outcome r = Qvx(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    TIntroLibrary lib;
+    lib.LoadFromFile(P("p.crl"));
+    ASSERT_EQ(lib.SlideCount(), 3);
+    const int expected[3][3] = {{17, 9, 1}, {0, 9, 2}, {28, 9, 3}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(lib.Slide(i)->Transition, expected[i][0]) << i;
+        EXPECT_EQ(lib.Slide(i)->Speed, expected[i][1]) << i;
+        EXPECT_EQ(lib.Slide(i)->Hold, expected[i][2]) << i;
+    }
+    args.resize(args.size() - 2);  // two holds for three bitmaps
+    args[2] = P("q.crl");
+    r = Qvx(args);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("--hold is given once for every bitmap or once per bitmap (3), not 2 times"), std::string::npos)
+        << r.err;
+}
+
 TEST_F(Qvxlib, CreateRefusesBadArgumentsAndBadBitmaps) {
     auto files = Bitmaps();
     for (std::vector<std::string> bad : {std::vector<std::string>{"--speed", "0"},

@@ -151,31 +151,45 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
     return kOk;
 }
 
-int IntInRange(const Args& a, const char* option, int def, int lo, int hi) {
-    int v = a.IntOption(option, def);
-    if (v < lo || v > hi)
-        throw UsageError{tk::Format("--%s must be from %d to %d, not %d", option, lo, hi, v)};
-    return v;
+// The values of `option` for each of `count` inputs: given once for all,
+// or once per input in order; `def` when not given.
+std::vector<std::string> PerInput(const Args& a, const char* option, const std::string& def, size_t count) {
+    const std::vector<std::string>& given = a.Options(option);
+    if (given.empty()) return std::vector<std::string>(count, def);
+    if (given.size() == 1) return std::vector<std::string>(count, given[0]);
+    if (given.size() != count)
+        throw UsageError{tk::Format("--%s is given once for every bitmap or once per bitmap (%d), not %d times", option,
+                                    static_cast<int>(count), static_cast<int>(given.size()))};
+    return given;
+}
+
+int InRange(const char* option, const std::string& text, int lo, int hi) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < lo || v > hi)
+        throw UsageError{tk::Format("--%s must be from %d to %d, not \"%s\"", option, lo, hi, text.c_str())};
+    return static_cast<int>(v);
+}
+
+uint8_t Transition(const std::string& t) {
+    char* end = nullptr;
+    const long n = std::strtol(t.c_str(), &end, 10);
+    if (!t.empty() && *end == '\0') {
+        if (n < 0 || n >= qvx::kTransitionCount)
+            throw UsageError{tk::Format("--transition must be from 0 to %d or a name", qvx::kTransitionCount - 1)};
+        return static_cast<uint8_t>(n);
+    }
+    if (auto idx = qvx::TransitionIndex(t)) return static_cast<uint8_t>(*idx);
+    throw UsageError{"unknown transition \"" + t + "\""};
 }
 
 int Create(const Args& a, const std::string& out, const std::vector<std::string>& inputs) {
-    qvx::TSlideProps props;
-    if (auto t = a.Option("transition")) {
-        char* end = nullptr;
-        long n = std::strtol(t->c_str(), &end, 10);
-        if (!t->empty() && *end == '\0') {
-            if (n < 0 || n >= qvx::kTransitionCount)
-                throw UsageError{tk::Format("--transition must be from 0 to %d or a name",
-                                            qvx::kTransitionCount - 1)};
-            props.Transition = static_cast<uint8_t>(n);
-        } else if (auto idx = qvx::TransitionIndex(*t)) {
-            props.Transition = static_cast<uint8_t>(*idx);
-        } else {
-            throw UsageError{"unknown transition \"" + *t + "\""};
-        }
-    }
-    props.Speed = IntInRange(a, "speed", 5, 1, 100);
-    props.Hold = IntInRange(a, "hold", 0, 0, 100);
+    const std::vector<std::string> transitions = PerInput(a, "transition", "0", inputs.size());
+    const std::vector<std::string> speeds = PerInput(a, "speed", "5", inputs.size());
+    const std::vector<std::string> holds = PerInput(a, "hold", "0", inputs.size());
+    std::vector<qvx::TSlideProps> props(inputs.size());
+    for (size_t i = 0; i < inputs.size(); ++i)
+        props[i] = {Transition(transitions[i]), InRange("speed", speeds[i], 1, 100), InRange("hold", holds[i], 0, 100)};
     // A batch add makes colour index 0 of every bitmap transparent.
     const std::optional<uint8_t> transparent =
         a.Flag("batch") ? std::optional<uint8_t>(0) : std::nullopt;
@@ -187,12 +201,12 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         qvx::ImportPaletteFile(lib.Palette(), *palette);
         lib.Palette()[0].Used = 1;
     }
-    for (const std::string& file : inputs) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
         tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
-        bmputil::ReadBitmapFile(file, info, pixels, pixelSize, infoSize);
-        lib.AddBitmap(qvx::SlideNameFromPath(file), *info, std::move(pixels), props, transparent);
+        bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize);
+        lib.AddBitmap(qvx::SlideNameFromPath(inputs[i]), *info, std::move(pixels), props[i], transparent);
     }
     lib.SaveToFile(out);
     return kOk;
@@ -300,7 +314,7 @@ const bool registered = RegisterKind(KindHandler{
     Roundtrip,
     Extract,
     Create,
-    "create crl OUT BITMAP... [--transition N|NAME] [--speed N] [--hold N] [--batch] [--palette IN.{gpl,pal,act}]",
+    "create crl OUT BITMAP... [--transition N|NAME]... [--speed N]... [--hold N]... [--batch] [--palette IN.{gpl,pal,act}]",
     Verify,
 });
 
