@@ -114,6 +114,7 @@ void GameFrames(int frames) {
     o.hud = false;  // the bare frame draws no text either
     o.quiet = true;
     o.titleFrames = 0;
+    o.skipIntro = true;  // the game's frames, not the intro's clock
     o.frames = frames;
     if (demo::Game(o).Run(QVX_DEMO_FORM) != 0) std::abort();
 }

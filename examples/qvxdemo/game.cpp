@@ -20,6 +20,7 @@
 #include "qvx/runtime/audio.h"
 #include "qvx/runtime/formdata.h"
 #include "qvx/runtime/forms.h"
+#include "qvx/runtime/intro_player.h"
 #include "toolkit/streams.h"
 
 namespace demo {
@@ -35,6 +36,7 @@ const char* kUsage =
     "  --window            run in a window instead of full screen\n"
     "  --stretch           windowed: stretch the frame over the whole window\n"
     "  --input DEVICE      keyboard (default), mouse or joystick\n"
+    "  --skip-intro        go straight to the title, without the intro\n"
     "  --title N           show the title for N frames (default 150) or until a key\n"
     "  --frames N          stop after N frames\n"
     "  --dump-frame K FILE write frame K as presented to FILE, a 24-bit BMP\n"
@@ -162,6 +164,8 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
             o.headless = true;
         } else if (a == "--frames") {
             if (!value(o.frames)) return "--frames needs a count";
+        } else if (a == "--skip-intro") {
+            o.skipIntro = true;
         } else if (a == "--title") {
             if (!value(o.titleFrames)) return "--title needs a count";
         } else if (a == "--lose-every") {
@@ -196,6 +200,7 @@ int Game::Run(const std::string& formFile) {
         tk::THandlerTable handlers;
         handlers.Add<tk::TNotifyEvent>("GameInitialize", [this](tk::TObject*) { Initialise(); });
         handlers.Add<tk::TNotifyEvent>("GameFlip", [this](tk::TObject*) { Flip(); });
+        handlers.Add<tk::TNotifyEvent>("IntroFinished", [](tk::TObject*) {});  // the title follows by itself
         auto* form = app.CreateForm<TForm>();
         // The command line has the last word, before the components' loaded
         // steps act on what they hold (a full-screen screen takes the
@@ -207,6 +212,8 @@ int Game::Run(const std::string& formFile) {
             level_ = Find<TQVXMapLib>(*form, "Level");
             title_ = Find<TQVXHiColorImagelib>(*form, "Title");
             sprites_ = Find<TQVXImageLib>(*form, "Sprites");
+            intro_ = Find<TQVXIntro>(*form, "Intro");
+            intro_->OnSlide = [this](tk::TObject*, int) { ++introSlides_; };
             if (level_->MapLib()->Count() < 1) throw tk::Exception("The level has no map");
             if (opt_.modeGiven) screen_->DisplayMode = opt_.mode;
             int w, h, depth;
@@ -225,10 +232,12 @@ int Game::Run(const std::string& formFile) {
     const char* device = InputName(input_->Device());
     if (!opt_.quiet)
         std::printf(
-            "qvxdemo: %d frames, %d bounces%s, %d shots, %s %s, ship at %d,%d, %d restores\n",
+            "qvxdemo: %d frames, %d bounces%s, %d shots, %s %s, ship at %d,%d, %d restores, %s\n",
             frame_, bounces_, audio_->BufferCount() > 0 ? " heard" : " (no sound device)", shots_,
             device, inputRead_ ? "read through DirectInput" : "unavailable",
-            static_cast<int>(shipX_), static_cast<int>(shipY_), restores_);
+            static_cast<int>(shipX_), static_cast<int>(shipY_), restores_,
+            opt_.skipIntro ? "intro skipped"
+                           : tk::Format("intro of %d slides", introSlides_).c_str());
     int status = 0;
     if (opt_.soak) {
         std::string kinds;
@@ -275,6 +284,12 @@ void Game::Initialise() {
     }
     // The title picture takes the image surfaces until play starts.
     if (phase_ == Phase::Title) screen_->LoadHiColorLib(title_);
+    // The intro has the screen first; the game's flip event (the title)
+    // comes back when it ends or a key skips it.
+    if (!introStarted_ && !opt_.skipIntro) {
+        introStarted_ = true;
+        intro_->Play();
+    }
     if (frame_ > 0) return;  // a restart keeps the game where it was
     shipX_ = W_ / 2;
     shipY_ = H_ - 40;

@@ -15,6 +15,7 @@
 namespace qvx {
 class TApplication;
 class TQVXAudio;
+class TQVXIntro;
 class TQVXMapLib;
 }  // namespace qvx
 
@@ -31,6 +32,7 @@ struct Options {
     bool quiet = false;     // no summary line
     int frames = 0;         // 0: until Esc or the window closes
     int titleFrames = 150;  // the title shows this long, or until a key
+    bool skipIntro = false;  // straight to the title
     int dumpFrame = -1;
     std::string dumpFile;
     int loseEvery = 0;
@@ -73,6 +75,9 @@ private:
     qvx::TQVXMapLib* level_ = nullptr;
     qvx::TQVXHiColorImagelib* title_ = nullptr;
     qvx::TQVXImageLib* sprites_ = nullptr;
+    qvx::TQVXIntro* intro_ = nullptr;
+    bool introStarted_ = false;
+    int introSlides_ = 0;  // slides the intro came to before it ended
     Phase phase_ = Phase::Title;
     int W_ = 320, H_ = 240;
     int frame_ = 0, bounces_ = 0, shots_ = 0, restores_ = 0, scroll_ = 0;

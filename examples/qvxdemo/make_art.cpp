@@ -1,13 +1,14 @@
 // Makes the demo's sources in a folder: a palette swatch holding every
 // colour, seven shaded balls and a ship (sprites), four ground tiles, all
 // 8-bit bitmaps with colour index 0 the transparent colour; a 24-bit title
-// picture painted in the swatch's sky colours; and a 64 x 15 tile map (one
-// byte a tile: its index in the tile library).
+// picture painted in the swatch's sky colours; a 64 x 15 tile map (one
+// byte a tile: its index in the tile library); and four 8-bit intro slides.
 // Both 8-bit libraries start with the swatch, so they get one palette.
 #include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -94,6 +95,59 @@ QImage Indexed(int w, int h, const QVector<QRgb>& colours) {
     img.setColorTable(colours);
     img.fill(0);
     return img;
+}
+
+// The intro's four slides, 320 x 240 in 8 bits, 32 colours each: a ship
+// among stars, a sunset over the sea, a chequered floor running off to the
+// horizon, and rings round the ship.
+bool MakeIntro(const std::string& dir) {
+    auto slide = [](const QVector<QRgb>& colours) { return Indexed(320, 240, colours); };
+    QVector<QRgb> space{qRgb(0, 0, 0)};
+    for (int i = 1; i < 32; ++i) space << (i < 16 ? qRgb(8 * i, 8 * i, 40 + 10 * i) : qRgb(255, 120 + 8 * (i - 16), 0));
+    QImage stars = slide(space);
+    for (int i = 0; i < 400; ++i)
+        stars.setPixel((i * 7919) % 320, (i * 104729 / 7) % 240, static_cast<uint>(1 + i % 15));
+    for (int y = 60; y < 190; ++y)  // the ship, large: a triangle with a notch
+        for (int x = 100; x < 220; ++x) {
+            const double u = (x - 160) / 60.0, v = (y - 60) / 130.0;
+            if (std::abs(u) < v && !(v > 0.75 && std::abs(u) < (v - 0.75) * 2))
+                stars.setPixel(x, y, static_cast<uint>(16 + std::clamp(static_cast<int>(v * 15), 0, 15)));
+        }
+
+    QVector<QRgb> dusk;
+    for (int i = 0; i < 32; ++i) dusk << (i < 20 ? qRgb(250, 60 + 9 * i, 20 + 4 * i) : qRgb(10, 20 + 6 * (i - 20), 80 + 10 * (i - 20)));
+    QImage sunset = slide(dusk);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const double d = std::hypot(x - 160, (y - 150) * 1.4);
+            int c = y < 150 ? std::clamp(static_cast<int>(d / 12), 0, 19) : 20 + (y - 150) / 8 % 12;
+            if (y >= 150 && (x + y * 3) % 37 < 3) c = std::clamp(static_cast<int>(d / 12), 0, 19);  // glints
+            sunset.setPixel(x, y, static_cast<uint>(c));
+        }
+
+    QVector<QRgb> floorColours;
+    for (int i = 0; i < 32; ++i) floorColours << (i < 16 ? qRgb(20 + 12 * i, 10, 60 + 8 * i) : qRgb(230, 230 - 10 * (i - 16), 90));
+    QImage chequer = slide(floorColours);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            if (y < 100) {
+                chequer.setPixel(x, y, static_cast<uint>(y * 16 / 100));
+                continue;
+            }
+            const double z = 4000.0 / (y - 90), u = (x - 160) * z / 160;
+            const bool light = (static_cast<int>(std::floor(u / 20)) + static_cast<int>(z / 20)) % 2 == 0;
+            chequer.setPixel(x, y, static_cast<uint>(light ? 16 + std::min(15, (y - 100) / 9) : 15 - std::min(15, (y - 100) / 9)));
+        }
+
+    QVector<QRgb> ringColours;
+    for (int i = 0; i < 32; ++i)
+        ringColours << QColor::fromHsv(i * 360 / 32, 200, 230).rgb();
+    QImage rings = slide(ringColours);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            rings.setPixel(x, y, static_cast<uint>(static_cast<int>(std::hypot(x - 160, y - 120) / 6) % 32));
+    return Save(stars, dir + "/intro0.bmp") && Save(sunset, dir + "/intro1.bmp") &&
+           Save(chequer, dir + "/intro2.bmp") && Save(rings, dir + "/intro3.bmp");
 }
 
 }  // namespace
@@ -187,5 +241,6 @@ int main(int argc, char** argv) {
     p.setBrush(QColor(SkyColour(kSky - 1)));
     p.drawEllipse(QPoint(160, 80), 40, 40);  // the sun
     p.end();
-    return Save(back, dir + "/title.bmp") ? 0 : 1;
+    if (!Save(back, dir + "/title.bmp")) return 1;
+    return MakeIntro(dir) ? 0 : 1;
 }

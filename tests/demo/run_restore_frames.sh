@@ -12,7 +12,7 @@ for mode in "--mode 320x240x8" "--mode 640x480x16 --window"; do
   for frame in 15 52; do
     for lose in 0 10; do
       # shellcheck disable=SC2086
-      "$demo" --headless $mode --title 40 --frames 60 --lose-every $lose --dump-frame $frame "$dir/$lose.bmp" \
+      "$demo" --headless --skip-intro $mode --title 40 --frames 60 --lose-every $lose --dump-frame $frame "$dir/$lose.bmp" \
         >/dev/null || { echo "demo failed ($mode, frame $frame)"; exit 1; }
     done
     if cmp -s "$dir/0.bmp" "$dir/10.bmp"; then

@@ -28,7 +28,8 @@ const char* kRenderUsage =
     "changed; --plain keeps every frame whole, for other tools to work on.\n"
     "--frames writes every frame as an 8-bit bitmap DIR/frame_NNNN.bmp instead.\n"
     "--sheet writes one PNG of every transition at a quarter, half and three\n"
-    "quarters of the way, from the library's first slide to its second.\n";
+    "quarters of the way, from the library's first slide to its second, each\n"
+    "picture K times the frame, reduced to fit 160 x 120 when larger.\n";
 
 namespace {
 
@@ -97,7 +98,10 @@ void Sheet(qvx::TIntroLibrary& lib, const std::string& out, int scale) {
     const TIntroFrame from = second >= 0 ? frames.Slide(first) : TIntroFrame(frames.Width(), frames.Height());
     const TIntroFrame to = frames.Slide(second >= 0 ? second : first);
 
-    const int fw = frames.Width() * scale, fh = frames.Height() * scale;
+    // Each picture K times the frame, reduced to fit a cell when larger.
+    QSize picture(frames.Width() * scale, frames.Height() * scale);
+    if (picture.width() > 160 || picture.height() > 120) picture.scale(160, 120, Qt::KeepAspectRatio);
+    const int fw = std::max(1, picture.width()), fh = std::max(1, picture.height());
     constexpr int kGap = 6, kLabel = 18, kColumns = 2;
     const int cellW = 3 * fw + 2 * kGap, cellH = kLabel + fh;
     const int rows = (qvx::kLastTransitionEffect + kColumns - 1) / kColumns;
@@ -117,14 +121,15 @@ void Sheet(qvx::TIntroLibrary& lib, const std::string& out, int scale) {
         painter.drawText(QRect(cx, cy, cellW, kLabel), Qt::AlignLeft | Qt::AlignVCenter,
                          QString("%1  %2").arg(effect).arg(qvx::TransitionNames[effect]));
         for (int i = 0; i < 3; ++i) {
-            const TIntroFrame f = Scaled(qvx::RenderTransition(from, to, effect, (i + 1) / 4.0), scale);
-            QImage picture(f.Pixels.data(), f.Width, f.Height, f.Width, QImage::Format_Indexed8);
-            picture.setColorTable(table);
-            painter.drawImage(cx + i * (fw + kGap), cy + kLabel, picture);
+            const TIntroFrame f = qvx::RenderTransition(from, to, effect, (i + 1) / 4.0);
+            QImage shot(f.Pixels.data(), f.Width, f.Height, f.Width, QImage::Format_Indexed8);
+            shot.setColorTable(table);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, fw < f.Width);
+            painter.drawImage(QRect(cx + i * (fw + kGap), cy + kLabel, fw, fh), shot);
         }
     }
     painter.end();
-    if (!sheet.save(QString::fromStdString(out), "PNG"))
+    if (!sheet.save(QString::fromStdString(out), "PNG", 0))  // compressed the most
         throw tk::Exception(tk::Format(tk::msg::SFCreateError, out.c_str()));
 }
 
