@@ -95,6 +95,16 @@ GifCodedImage Code(const std::vector<uint8_t>& colours, int screenWidth, int scr
 GifWriter::GifWriter(int width, int height, const qvx::TLibPalette& palette, bool loop, bool plain)
     : width_(width), height_(height), plain_(plain), shown_(width, height) {
     for (const auto& e : palette) colours_.insert(colours_.end(), {e.Red, e.Green, e.Blue});
+    // Indices of one colour look alike: each becomes the first of them, so
+    // that a pixel whose colour stays counts as unchanged.
+    for (int i = 0; i < 256; ++i) {
+        canonical_[i] = static_cast<uint8_t>(i);
+        for (int j = 0; j < i; ++j)
+            if (std::equal(colours_.begin() + 3 * j, colours_.begin() + 3 * j + 3, colours_.begin() + 3 * i)) {
+                canonical_[i] = static_cast<uint8_t>(j);
+                break;
+            }
+    }
     out_.insert(out_.end(), {'G', 'I', 'F', '8', '9', 'a'});
     PutLE16(out_, width);
     PutLE16(out_, height);
@@ -110,7 +120,9 @@ GifWriter::GifWriter(int width, int height, const qvx::TLibPalette& palette, boo
 
 GifWriter::~GifWriter() = default;
 
-void GifWriter::Add(const qvx::TIntroFrame& frame, int delay) {
+void GifWriter::Add(const qvx::TIntroFrame& picture, int delay) {
+    qvx::TIntroFrame frame = picture;
+    for (uint8_t& p : frame.Pixels) p = canonical_[p];
     if (hasPending_ && frame == pending_) {
         pendingDelay_ += delay;
         return;
@@ -160,26 +172,27 @@ void GifWriter::Write(const qvx::TIntroFrame& frame, int delay) {
         // unchanged pixel transparent or its own colour, whichever makes the
         // fewest runs in its row. A strip of rows chooses; the choice is
         // coded whole.
-        std::vector<std::vector<uint8_t>> candidates{pixels};
-        int free = 0;
-        if (int t = TransparentIndex(frame, x0, y0, w, h); t >= 0) {
-            free = t;
-            candidates.push_back(Holes(x0, y0, w, h, pixels, static_cast<uint8_t>(t), false));
-            candidates.push_back(Holes(x0, y0, w, h, pixels, static_cast<uint8_t>(t), true));
-        }
-        size_t chosen = 0;
-        if (candidates.size() > 1) {
-            const int rows = std::min(h, std::max(16, 32768 / std::max(w, 1)));
+        int chosen = 0;  // 0: as it is; 1: all unchanged transparent; 2: fewest runs
+        const int t = TransparentIndex(frame, x0, y0, w, h);
+        if (t >= 0) {
+            const int rows = std::min(h, std::max(16, 16384 / std::max(w, 1)));
             const int from = (h - rows) / 2;
+            const std::vector<uint8_t> strip(pixels.begin() + static_cast<ptrdiff_t>(from) * w,
+                                             pixels.begin() + static_cast<ptrdiff_t>(from + rows) * w);
             size_t best = SIZE_MAX;
-            for (size_t i = 0; i < candidates.size(); ++i) {
-                std::vector<uint8_t> strip(candidates[i].begin() + static_cast<ptrdiff_t>(from) * w,
-                                           candidates[i].begin() + static_cast<ptrdiff_t>(from + rows) * w);
-                const size_t size = Code(colours_, width_, height_, strip, w, rows, x0, y0, i ? free : -1).block.size();
-                if (size < best) best = size, chosen = i;
+            for (int c = 0; c < 3; ++c) {
+                const std::vector<uint8_t> candidate =
+                    c == 0 ? strip : Holes(x0, y0 + from, w, rows, strip, static_cast<uint8_t>(t), c == 2);
+                const size_t size = Code(colours_, width_, height_, candidate, w, rows, x0, y0, c ? t : -1).block.size();
+                if (size < best) best = size, chosen = c;
             }
         }
-        Put(Code(colours_, width_, height_, candidates[chosen], w, h, x0, y0, chosen ? free : -1), delay);
+        if (chosen == 0)
+            Put(Code(colours_, width_, height_, pixels, w, h, x0, y0, -1), delay);
+        else
+            Put(Code(colours_, width_, height_, Holes(x0, y0, w, h, pixels, static_cast<uint8_t>(t), chosen == 2), w, h,
+                     x0, y0, t),
+                delay);
     }
     for (int y = y0; y < y1; ++y) std::memcpy(shown_.Row(y) + x0, frame.Row(y) + x0, static_cast<size_t>(w));
     ++frames_;

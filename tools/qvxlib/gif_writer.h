@@ -30,8 +30,9 @@ public:
     GifWriter(const GifWriter&) = delete;
     GifWriter& operator=(const GifWriter&) = delete;
 
-    // Adds a frame shown for `delay` hundredths of a second. A frame equal
-    // to the one before it adds its time to that one.
+    // Adds a frame shown for `delay` hundredths of a second. A frame that
+    // looks like the one before it (the same colours) adds its time to that
+    // one. Indices of one colour are written as the first of them.
     void Add(const qvx::TIntroFrame& frame, int delay);
     // The file's bytes. Raises tk::Exception when giflib fails.
     std::vector<uint8_t> Finish();
@@ -51,6 +52,7 @@ private:
 
     int width_, height_;
     std::vector<uint8_t> colours_;  // 256 x red, green, blue
+    uint8_t canonical_[256];        // each index: the first index of its colour
     bool plain_;
     std::vector<uint8_t> out_;
     qvx::TIntroFrame shown_;  // what the viewer shows after the frames written
