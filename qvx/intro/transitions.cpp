@@ -7,6 +7,7 @@
 
 #include "bmputil/bmputil.h"
 #include "intro_library.h"
+#include "toolkit/cpufeatures.h"
 
 namespace qvx {
 
@@ -81,57 +82,68 @@ constexpr int kFollowBands = 8;
 inline int Part(int64_t n, int64_t q) { return static_cast<int>(n * q >> 16); }
 
 // The effects are inlined into one function built for three processor
-// levels: the wider the vectors, the closer a frame comes to a plain copy.
-#if defined(__x86_64__)
-#define QVX_SELECT_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-#else
-#define QVX_SELECT_CLONES
-#endif
+// levels (chosen at run time, tk::CpuLimit): the wider the vectors, the
+// closer a frame comes to a plain copy.
 #define QVX_INLINE __attribute__((always_inline)) inline
 
 typedef u8 Vec64 __attribute__((vector_size(64)));
 
-// out[i] = m[i] ? b[i] : a[i], for masks of 0 or 0xFF: 64 pixels a step.
-QVX_INLINE void SelectRow(const u8* a, const u8* b, const u8* m, u8* out, int n) {
-    int i = 0;
-    for (; i + 64 <= n; i += 64) {
-        Vec64 va, vb, vm;
-        std::memcpy(&va, a + i, 64);
-        std::memcpy(&vb, b + i, 64);
-        std::memcpy(&vm, m + i, 64);
-        const Vec64 r = (va & ~vm) | (vb & vm);
-        std::memcpy(out + i, &r, 64);
-    }
-    for (; i < n; ++i) out[i] = static_cast<u8>((a[i] & ~m[i]) | (b[i] & m[i]));
+// out[i] = m[i] ? b[i] : a[i] for 64 pixels, masks of 0 or 0xFF.
+QVX_INLINE void Select64(const u8* a, const u8* b, const Vec64& vm, u8* out) {
+    Vec64 va, vb;
+    std::memcpy(&va, a, 64);
+    std::memcpy(&vb, b, 64);
+    const Vec64 r = (va & ~vm) | (vb & vm);
+    std::memcpy(out, &r, 64);
 }
 
-// The same with a mask that repeats every 64 columns: its first 64 bytes
-// are `vm`; the columns past the last whole 64 take theirs from m.
-QVX_INLINE void SelectRowRepeating(const u8* a, const u8* b, Vec64 vm, const u8* m, u8* out, int n) {
-    int i = 0;
-    for (; i + 64 <= n; i += 64) {
-        Vec64 va, vb;
-        std::memcpy(&va, a + i, 64);
-        std::memcpy(&vb, b + i, 64);
-        const Vec64 r = (va & ~vm) | (vb & vm);
-        std::memcpy(out + i, &r, 64);
-    }
-    for (; i < n; ++i) out[i] = static_cast<u8>((a[i] & ~m[i]) | (b[i] & m[i]));
+QVX_INLINE void Select64(const u8* a, const u8* b, const u8* m, u8* out) {
+    Vec64 vm;
+    std::memcpy(&vm, m, 64);
+    Select64(a, b, vm, out);
+}
+
+// The last n % 64 pixels of a row of n >= 64: one more step of 64 that ends
+// with the row, over pixels done already (the result does not change).
+QVX_INLINE void SelectTail(const u8* a, const u8* b, const u8* m, u8* out, int n) {
+    if (n % 64 != 0) Select64(a + n - 64, b + n - 64, m + n - 64, out + n - 64);
+}
+
+QVX_INLINE void SelectShort(const u8* a, const u8* b, const u8* m, u8* out, int n) {
+    for (int i = 0; i < n; ++i) out[i] = static_cast<u8>((a[i] & ~m[i]) | (b[i] & m[i]));
+}
+
+// out[i] = m[i] ? b[i] : a[i] over a row, 64 pixels a step.
+QVX_INLINE void SelectRow(const u8* a, const u8* b, const u8* m, u8* out, int n) {
+    if (n < 64) return SelectShort(a, b, m, out, n);
+    for (int i = 0; i + 64 <= n; i += 64) Select64(a + i, b + i, m + i, out + i);
+    SelectTail(a, b, m, out, n);
+}
+
+// The same with a mask that repeats every 64 columns, kept in a register.
+QVX_INLINE void SelectRowRepeating(const u8* a, const u8* b, const u8* m, u8* out, int n) {
+    if (n < 64) return SelectShort(a, b, m, out, n);
+    Vec64 vm;
+    std::memcpy(&vm, m, 64);
+    for (int i = 0; i + 64 <= n; i += 64) Select64(a + i, b + i, vm, out + i);
+    SelectTail(a, b, m, out, n);
 }
 
 // A mask over the columns of a row (0xFF where the new slide shows), with
-// what makes drawing it cheap: its runs when there are few, or whether it
+// what makes drawing it cheap: its runs when there are few, or, for each of
+// its two parts (columns before `split` and from it on), whether the part
 // repeats every 64 columns.
 struct RowMask {
     static constexpr size_t kFewRuns = 2;  // longer spans copy faster than a blend
     std::vector<u8> bytes;
     std::vector<std::pair<int, int>> runs;  // [x0, x1) shown new, when few
     bool fewRuns = false;
-    bool repeating = false;
+    int split = 0;  // set before Plan: where the second part starts
+    bool repeating[2] = {false, false};
     int on = 0;
 
     explicit RowMask(int width) : bytes(static_cast<size_t>(width), 0) {}
-    // After the bytes are set.
+    // After the bytes (and split) are set.
     void Plan() {
         const int w = static_cast<int>(bytes.size());
         on = 0;
@@ -148,8 +160,12 @@ struct RowMask {
                 fewRuns = false;
             }
         }
-        const int whole = w / 64 * 64;
-        repeating = whole >= 64 && std::memcmp(bytes.data(), bytes.data() + 64, static_cast<size_t>(whole - 64)) == 0;
+        split = std::clamp(split, 0, w);
+        for (int part = 0; part < 2; ++part) {
+            const int from = part ? split : 0, whole = ((part ? w : split) - from) / 64 * 64;
+            repeating[part] =
+                whole >= 64 && std::memcmp(bytes.data() + from, bytes.data() + from + 64, static_cast<size_t>(whole - 64)) == 0;
+        }
     }
 };
 
@@ -229,10 +245,26 @@ public:
             return Put(y, x, A(y), x, w_ - x);
         }
         Flush();
-        if (!mask.repeating) return SelectRow(A(y), B(y), mask.bytes.data(), Out(y), w_);
-        Vec64 vm;
-        std::memcpy(&vm, mask.bytes.data(), 64);
-        SelectRowRepeating(A(y), B(y), vm, mask.bytes.data(), Out(y), w_);
+        for (int part = 0; part < 2; ++part) {
+            const int from = part ? mask.split : 0, n = (part ? w_ : mask.split) - from;
+            const u8* m = mask.bytes.data() + from;
+            if (n <= 0) continue;
+            if (!mask.repeating[part]) {
+                SelectRow(A(y) + from, B(y) + from, m, Out(y) + from, n);
+                continue;
+            }
+            SelectRowRepeating(A(y) + from, B(y) + from, m, Out(y) + from, n);
+        }
+    }
+    // Rows y0..y1 with one mask: one pass over them all when the rows lie
+    // end to end and the mask repeats along them.
+    QVX_INLINE void Select(int y0, int y1, const RowMask& mask) {
+        if (y1 - y0 > 1 && out_.Pitch == w_ && w_ % 64 == 0 && !mask.fewRuns && mask.on > 0 && mask.on < w_ &&
+            mask.split == 0 && mask.repeating[1]) {
+            Flush();
+            return SelectRowRepeating(A(y0), B(y0), mask.bytes.data(), Out(y0), (y1 - y0) * w_);
+        }
+        for (int y = y0; y < y1; ++y) Select(y, mask);
     }
     // Row y from the old slide, the new one or the mask between them, by
     // how many of the mask's `parts` are on.
@@ -379,13 +411,28 @@ std::vector<int> InterlacedRanks(int n) {
     return ranks;
 }
 
+// Every 16th column makes a class; the classes come in the interlaced
+// order, each wiping down from the top.
 QVX_INLINE void VerticalLines(Painter& p, int64_t q) {
-    const int w = p.W(), shown = Part(w, q);
-    std::vector<int> ranks = InterlacedRanks(w);
-    RowMask mask(w);
-    for (int x = 0; x < w; ++x) mask.bytes[static_cast<size_t>(x)] = ranks[static_cast<size_t>(x)] < shown ? 0xFF : 0;
-    mask.Plan();
-    for (int y = 0; y < p.H(); ++y) p.Select(y, mask);
+    const int w = p.W(), h = p.H(), classes = std::min(16, w);
+    const int64_t reached = q * classes;  // classes shown, in 16.16
+    const int whole = static_cast<int>(reached >> 16), rows = Part(h, reached & (kOne - 1));
+    RowMask shown(w);
+    for (int k = 0, turn = 0; k < 16 && turn <= whole; ++k) {
+        const int r = ((k & 1) << 3) | ((k & 2) << 1) | ((k & 4) >> 1) | ((k & 8) >> 3);
+        if (r >= w) continue;  // a class with no column
+        if (turn == whole) {  // the class coming in: down to `rows`
+            RowMask coming = shown;
+            for (int x = r; x < w; x += 16) coming.bytes[static_cast<size_t>(x)] = 0xFF;
+            coming.Plan();
+            p.Select(0, rows, coming);
+            break;
+        }
+        for (int x = r; x < w; x += 16) shown.bytes[static_cast<size_t>(x)] = 0xFF;
+        ++turn;
+    }
+    shown.Plan();
+    p.Select(rows, h, shown);
 }
 
 QVX_INLINE void HorizontalLines(Painter& p, int64_t q) {
@@ -407,16 +454,20 @@ QVX_INLINE void DownAndUp(Painter& p, int64_t q, Class firstClass) {
     }
     first.Plan();
     second.Plan();
-    for (int y = 0; y < h; ++y) {
-        const bool down = y < d, up = y >= h - d;
+    // Rows change their kind only at d and h - d.
+    const int cuts[] = {0, std::min(d, h - d), std::max(d, h - d), h};
+    for (int i = 0; i < 3; ++i) {
+        const int y0 = cuts[i], y1 = cuts[i + 1];
+        if (y0 >= y1) continue;
+        const bool down = y0 < d, up = y0 >= h - d;
         if (down && up)
-            p.RowFrom(y, p.B(y));
+            for (int y = y0; y < y1; ++y) p.RowFrom(y, p.B(y));
         else if (down)
-            p.Select(y, first);
+            p.Select(y0, y1, first);
         else if (up)
-            p.Select(y, second);
+            p.Select(y0, y1, second);
         else
-            p.RowFrom(y, p.A(y));
+            for (int y = y0; y < y1; ++y) p.RowFrom(y, p.A(y));
     }
 }
 
@@ -487,7 +538,7 @@ QVX_INLINE void VerticalStripes(Painter& p, int64_t q) {
     for (int x0 = 0; x0 < w; x0 += kStripe)
         std::memset(mask.bytes.data() + x0, 0xFF, static_cast<size_t>(Part(std::min(kStripe, w - x0), q)));
     mask.Plan();
-    for (int y = 0; y < p.H(); ++y) p.Select(y, mask);
+    p.Select(0, p.H(), mask);
 }
 
 QVX_INLINE void HorizontalStripes(Painter& p, int64_t q) {
@@ -498,8 +549,8 @@ QVX_INLINE void HorizontalStripes(Painter& p, int64_t q) {
     }
 }
 
-// Every effect, inlined here and built for each processor level.
-QVX_SELECT_CLONES void Draw(const TIntroFrame& from, const TIntroFrame& to, int effect, int64_t q, TFrameTarget out) {
+// Every effect; inlined into each processor level's Draw below.
+QVX_INLINE void DrawEffects(const TIntroFrame& from, const TIntroFrame& to, int effect, int64_t q, TFrameTarget out) {
     Painter p(from, to, out);
     const int w = p.W(), h = p.H();
     switch (static_cast<Effect>(effect)) {
@@ -543,7 +594,32 @@ QVX_SELECT_CLONES void Draw(const TIntroFrame& from, const TIntroFrame& to, int 
     }
 }
 
-#undef QVX_SELECT_CLONES
+using DrawFn = void (*)(const TIntroFrame&, const TIntroFrame&, int, int64_t, TFrameTarget);
+
+void DrawBaseline(const TIntroFrame& from, const TIntroFrame& to, int effect, int64_t q, TFrameTarget out) {
+    DrawEffects(from, to, effect, q, out);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void DrawAvx2(const TIntroFrame& from, const TIntroFrame& to, int effect, int64_t q,
+                                              TFrameTarget out) {
+    DrawEffects(from, to, effect, q, out);
+}
+__attribute__((target("arch=x86-64-v4"))) void DrawV4(const TIntroFrame& from, const TIntroFrame& to, int effect,
+                                                      int64_t q, TFrameTarget out) {
+    DrawEffects(from, to, effect, q, out);
+}
+#endif
+
+DrawFn Draw() {
+#if defined(__x86_64__)
+    static const DrawFn fn = tk::HasAvx512() ? DrawV4 : tk::HasAvx2() ? DrawAvx2 : DrawBaseline;
+    return fn;
+#else
+    return DrawBaseline;
+#endif
+}
+
 #undef QVX_INLINE
 
 }  // namespace
@@ -560,7 +636,7 @@ void RenderTransition(const TIntroFrame& from, const TIntroFrame& to, int effect
         for (int y = 0; y < p.H(); ++y) p.RowFrom(y, whole.Row(y));
         return;
     }
-    Draw(from, to, effect, q, out);
+    Draw()(from, to, effect, q, out);
 }
 
 TIntroFrame RenderTransition(const TIntroFrame& from, const TIntroFrame& to, int effect, double progress) {

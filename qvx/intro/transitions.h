@@ -11,7 +11,8 @@
 //   6     Curtains: the old slide parts in the middle, halves sliding aside
 //   7     Shutters: ten slats, each opening from its middle line
 //   8     Quarters: the old slide's quarters slide out to the four corners
-//   9-10  Vertical/HorizontalLines: one-pixel lines in an interlaced order
+//   9     VerticalLines: every 16th column wipes down, the sets interlaced
+//   10    HorizontalLines: one-pixel rows appear in an interlaced order
 //   11    UpDownLines: even columns wipe down, odd columns wipe up
 //   12    LeftRightLines: even rows wipe right, odd rows wipe left
 //   13-16 Scrollright/left/Up/Down: the new slide pushes the old one out
