@@ -37,6 +37,9 @@ for app in hueshelf slideshelf; do
 done
 grep -qx 'MimeType=application/x-qvx-hcl;' "$root/share/applications/hueshelf.desktop" || fail "Hueshelf opens no .HCL"
 grep -qx 'MimeType=application/x-qvx-crl;' "$root/share/applications/slideshelf.desktop" || fail "Slideshelf opens no .CRL"
+# The entries run the programs where they were installed.
+grep -qx 'Exec=/opt/qvx/bin/Hueshelf %f' "$root/share/applications/hueshelf.desktop" || fail "Hueshelf's entry runs no installed program"
+grep -qx 'Exec=/opt/qvx/bin/Slideshelf %f' "$root/share/applications/slideshelf.desktop" || fail "Slideshelf's entry runs no installed program"
 
 mime="$root/share/mime"
 update-mime-database "$mime" >/dev/null 2>&1 || fail "update-mime-database refused the file types"
@@ -46,4 +49,15 @@ done
 for line in 'application/x-qvx-hcl:*.hcl' 'application/x-qvx-hcl:*.qvx' 'application/x-qvx-crl:*.crl'; do
   grep -qxF "$line" "$mime/globs" || fail "no file type for ${line#*:}"
 done
+# Installed for one user, as `make install PREFIX=~/.local` does, with
+# ~/.local/bin not on PATH: the desktop still offers the editors for our
+# files (GIO drops an entry whose program it cannot find).
+if command -v gio >/dev/null 2>&1; then
+  home="$dest/home/.local"
+  cmake --install "$build" --prefix "$home" >/dev/null 2>&1
+  for pair in x-qvx-hcl:hueshelf x-qvx-crl:slideshelf; do
+    out=$(XDG_DATA_HOME="$home/share" PATH=/usr/bin:/bin gio mime "application/${pair%%:*}" 2>&1)
+    grep -q "${pair#*:}.desktop" <<<"$out" || fail "a per-user install offers no ${pair#*:} for ${pair%%:*}: $out"
+  done
+fi
 echo "check-install: ok"

@@ -11,7 +11,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick xdotool python3 dbus-daemon
-  desktop-file-utils shared-mime-info
+  desktop-file-utils shared-mime-info openssl libglib2.0-bin
   doxygen dpkg-dev fakeroot file groff-base lintian
   libgif-dev python3-pil gifsicle
 )

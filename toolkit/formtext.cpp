@@ -29,12 +29,12 @@ enum class Tok { End, Symbol, String, Integer, Float, Char };
 
 struct Token {
     Tok kind = Tok::End;
-    std::string text;             // symbol, number text, or the character
-    std::vector<uint32_t> units;  // string character codes
+    std::string text;  // symbol, number text, or the character
     int64_t integer = 0;
-    char suffix = 0;  // float: 0 (extended), 's', 'c' or 'd'
+    char suffix = 0;       // float: 0 (extended), 's', 'c' or 'd'
+    uint32_t maxCode = 0;  // string: its highest character code
     int line = 1, column = 1;
-    size_t end = 0;  // offset just after the token
+    size_t start = 0, end = 0;  // offsets of the token and just after it
 };
 
 class Lexer {
@@ -63,6 +63,39 @@ public:
         throw EParserError(line_, Column(), what);
     }
 
+    // The characters of a string token, appended to `out` (8-bit or
+    // 16-bit units); the token was checked when it was scanned.
+    template <class Out>
+    void Decode(const Token& t, Out& out) const {
+        using Unit = typename Out::value_type;
+        size_t i = t.start;
+        while (i < t.end) {
+            if (s_[i] == '\'') {
+                ++i;
+                for (;;) {
+                    const size_t quote = s_.find('\'', i);
+                    for (; i < quote; ++i)
+                        out.push_back(static_cast<Unit>(static_cast<uint8_t>(s_[i])));
+                    if (quote + 1 < t.end && s_[quote + 1] == '\'') {
+                        out.push_back(static_cast<Unit>('\''));
+                        i = quote + 2;
+                    } else {
+                        i = quote + 1;
+                        break;
+                    }
+                }
+            } else {  // '#'
+                ++i;
+                const bool hex = s_[i] == '$';
+                if (hex) ++i;
+                uint32_t code = 0;
+                for (; i < t.end && (hex ? IsHex(s_[i]) : IsDigit(s_[i])); ++i)
+                    code = code * (hex ? 16 : 10) + static_cast<uint32_t>(HexValue(s_[i]));
+                out.push_back(static_cast<Unit>(code));
+            }
+        }
+    }
+
     // The hex digits of a binary block, after its '{', up to the '}'.
     std::vector<uint8_t> HexBlock() {
         std::vector<uint8_t> bytes;
@@ -87,8 +120,9 @@ public:
 
 private:
     int Column() const { return static_cast<int>(pos_ - lineStart_) + 1; }
+    // A line ends at LF, CR LF or a CR alone.
     void Advance() {
-        if (s_[pos_] == '\n') {
+        if (s_[pos_] == '\n' || (s_[pos_] == '\r' && At(pos_ + 1) != '\n')) {
             ++line_;
             lineStart_ = pos_ + 1;
         }
@@ -115,6 +149,7 @@ private:
         Token t;
         t.line = line_;
         t.column = Column();
+        t.start = pos_;
         if (pos_ >= s_.size()) {
             t.end = pos_;
             return t;
@@ -141,24 +176,30 @@ private:
         return t;
     }
 
-    // 'quoted' pieces and #code characters, adjacent to each other.
+    // 'quoted' pieces and #code characters, adjacent to each other. Only
+    // checked here; Decode() gives the characters.
     void StringToken(Token& t) {
         t.kind = Tok::String;
         for (;;) {
             char c = At(pos_);
             if (c == '\'') {
-                Advance();
+                const int quoteLine = line_, quoteColumn = Column();
+                ++pos_;
                 for (;;) {
-                    if (pos_ >= s_.size() || s_[pos_] == '\n' || s_[pos_] == '\r')
-                        FailHere("Unterminated string");
-                    if (s_[pos_] == '\'') {
-                        if (At(pos_ + 1) != '\'') break;
-                        Advance();
+                    // Plain characters up to the next quote or line end.
+                    while (pos_ < s_.size() && s_[pos_] != '\'' && s_[pos_] != '\n' &&
+                           s_[pos_] != '\r') {
+                        if (static_cast<uint8_t>(s_[pos_]) > t.maxCode)
+                            t.maxCode = static_cast<uint8_t>(s_[pos_]);
+                        ++pos_;
                     }
-                    t.units.push_back(static_cast<uint8_t>(s_[pos_]));
-                    Advance();
+                    if (pos_ >= s_.size() || s_[pos_] != '\'')
+                        throw EParserError(quoteLine, quoteColumn, "Unterminated string");
+                    if (At(pos_ + 1) != '\'') break;
+                    pos_ += 2;
+                    t.maxCode = std::max<uint32_t>(t.maxCode, '\'');
                 }
-                Advance();
+                ++pos_;
             } else if (c == '#') {
                 Advance();
                 uint32_t code = 0;
@@ -172,7 +213,7 @@ private:
                     ++digits;
                 }
                 if (!digits) FailHere("Invalid character code");
-                t.units.push_back(code);
+                t.maxCode = std::max(t.maxCode, code);
             } else {
                 return;
             }
@@ -188,7 +229,7 @@ private:
             uint64_t v = 0;
             size_t digits = 0;
             while (IsHex(At(pos_))) {
-                if (v >> 60) FailHere("Integer out of range");
+                if (v >> 60) Fail(t, "Integer out of range");
                 v = v * 16 + static_cast<uint64_t>(HexValue(s_[pos_]));
                 Advance();
                 ++digits;
@@ -295,17 +336,23 @@ private:
         uint8_t flags = SameText(kw.text, "inline")      ? ffInline
                         : SameText(kw.text, "inherited") ? ffInherited
                                                          : 0;
-        std::string name, cls = Name(lx_.Next(), false, "Class name expected");
+        Token clsTok = lx_.Next();
+        std::string name, cls = Name(clsTok, false, "Class name expected");
         if (IsChar(lx_.Peek(), ':')) {
             lx_.Next();
             name = cls;
-            cls = Name(lx_.Next(), false, "Class name expected");
+            clsTok = lx_.Next();
+            cls = Name(clsTok, false, "Class name expected");
         }
+        // A class name's length byte comes first in an object without flags;
+        // 240 and above would read back as a flags byte.
+        if (cls.size() >= 0xF0) lx_.Fail(clsTok, "Class name longer than 239 characters");
         int64_t childPos = 0;
         if (IsChar(lx_.Peek(), '[')) {
             lx_.Next();
             Token n = lx_.Next();
-            if (n.kind != Tok::Integer) Unexpected(n, "Integer expected");
+            if (n.kind != Tok::Integer || n.integer < INT32_MIN || n.integer > INT32_MAX)
+                Unexpected(n, "Integer expected");
             childPos = n.integer;
             Expect(']');
             flags |= ffChildPos;
@@ -341,17 +388,17 @@ private:
         Value(depth);
     }
 
-    // String pieces joined by '+'; codes above `maxCode` are refused.
-    std::vector<uint32_t> StringValue(Token first, uint32_t maxCode) {
-        std::vector<uint32_t> units = std::move(first.units);
+    // String pieces joined by '+', appended to `out` as they come (each
+    // character is looked at once); codes above `maxCode` are refused.
+    template <class Out>
+    void StringValue(Token piece, uint32_t maxCode, Out& out) {
         for (;;) {
-            for (uint32_t u : units)
-                if (u > maxCode) lx_.Fail(first, "Invalid character code");
-            if (!IsChar(lx_.Peek(), '+')) return units;
+            if (piece.maxCode > maxCode) lx_.Fail(piece, "Invalid character code");
+            lx_.Decode(piece, out);
+            if (!IsChar(lx_.Peek(), '+')) return;
             lx_.Next();
-            first = lx_.Next();
-            if (first.kind != Tok::String) Unexpected(first, "String expected");
-            units.insert(units.end(), first.units.begin(), first.units.end());
+            piece = lx_.Next();
+            if (piece.kind != Tok::String) Unexpected(piece, "String expected");
         }
     }
 
@@ -360,20 +407,22 @@ private:
         Expect('(');
         Token s = lx_.Next();
         if (s.kind != Tok::String) Unexpected(s, "String expected");
-        auto units = StringValue(std::move(s), wide ? 0xFFFF : 0xFF);
-        Expect(')');
-        if (units.size() > UINT32_MAX) lx_.Fail(typeTok, "String too long");
-        w_.WriteValue(wide ? TValueType::vaWString : TValueType::vaUTF8String);
-        uint32_t n = static_cast<uint32_t>(units.size());
-        w_.WriteRaw(&n, 4);
-        for (uint32_t u : units) {
-            if (wide) {
-                uint16_t c = static_cast<uint16_t>(u);
-                w_.WriteRaw(&c, 2);
-            } else {
-                uint8_t c = static_cast<uint8_t>(u);
-                w_.WriteRaw(&c, 1);
-            }
+        auto write = [&](const auto& units, size_t unitSize) {
+            Expect(')');
+            if (units.size() > UINT32_MAX) lx_.Fail(typeTok, "String too long");
+            w_.WriteValue(wide ? TValueType::vaWString : TValueType::vaUTF8String);
+            const uint32_t n = static_cast<uint32_t>(units.size());
+            w_.WriteRaw(&n, 4);
+            w_.WriteRaw(units.data(), units.size() * unitSize);
+        };
+        if (wide) {
+            std::u16string units;
+            StringValue(std::move(s), 0xFFFF, units);
+            write(units, 2);
+        } else {
+            std::string units;
+            StringValue(std::move(s), 0xFF, units);
+            write(units, 1);
         }
     }
 
@@ -441,9 +490,11 @@ private:
                 FloatValue(t);
                 return;
             case Tok::String: {
-                auto units = StringValue(std::move(t), 0xFF);
-                if (units.size() > UINT32_MAX) lx_.Fail(t, "String too long");
-                w_.WriteString(std::string(units.begin(), units.end()));
+                const Token start = t;
+                std::string units;
+                StringValue(std::move(t), 0xFF, units);
+                if (units.size() > UINT32_MAX) lx_.Fail(start, "String too long");
+                w_.WriteString(units);
                 return;
             }
             case Tok::Symbol:

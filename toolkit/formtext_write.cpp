@@ -287,10 +287,28 @@ private:
 
 }  // namespace
 
-void ObjectBinaryToText(TStream& input, std::string& output) {
+namespace {
+
+// Reads the object; a failure names the byte of `input` where it happened,
+// counted from `base`.
+void BinaryToText(TStream& input, std::string& output, int64_t base) {
     TReader r(input);
-    r.ReadSignature();
-    TextWriter(r, output).Object(0, 0);
+    try {
+        r.ReadSignature();
+        TextWriter(r, output).Object(0, 0);
+    } catch (const EReadError& e) {
+        throw EReadError(Format("%s at byte %lld", e.Message().c_str(),
+                                static_cast<long long>(base + r.Position())));
+    } catch (const EFilerError& e) {
+        throw EFilerError(Format("%s at byte %lld", e.Message().c_str(),
+                                 static_cast<long long>(base + r.Position())));
+    }
+}
+
+}  // namespace
+
+void ObjectBinaryToText(TStream& input, std::string& output) {
+    BinaryToText(input, output, 0);
 }
 
 std::string FormDataToText(const std::vector<uint8_t>& data) {
@@ -301,12 +319,16 @@ std::string FormDataToText(const std::vector<uint8_t>& data) {
         start = head.Position();
         uint32_t body;
         std::memcpy(&body, data.data() + start - 4, 4);
-        if (body > length - start) throw EReadError(msg::SReadError);
+        if (body > length - start)
+            throw EReadError(
+                Format("%s at byte %lld (the resource header promises %u bytes; %lld follow)",
+                       msg::SReadError, static_cast<long long>(start - 4), body,
+                       static_cast<long long>(length - start)));
         length = body;
     }
     TPointerStream body(data.data() + start, length);
     std::string text;
-    ObjectBinaryToText(body, text);
+    BinaryToText(body, text, start);
     return text;
 }
 

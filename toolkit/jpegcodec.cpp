@@ -165,4 +165,12 @@ QImage Decode(const uint8_t* data, size_t size, int* warning) {
     return image;
 }
 
+std::string MessageText(int code) {
+    jpeg_error_mgr err;
+    std::memset(&err, 0, sizeof err);
+    jpeg_std_error(&err);
+    if (code <= 0 || code > err.last_jpeg_message || !err.jpeg_message_table[code]) return {};
+    return err.jpeg_message_table[code];
+}
+
 }  // namespace tk::jpeg

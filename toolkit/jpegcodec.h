@@ -5,6 +5,7 @@
 #include <QImage>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tk::jpeg {
 
@@ -26,5 +27,9 @@ QImage Decode(const uint8_t* data, size_t size, int* warning);
 
 // libjpeg's code for "image too big", used by the size guard above.
 int ImageTooBigCode();
+
+// libjpeg's own text for a message code ("Not a JPEG file: starts with
+// 0x%02x 0x%02x", its number fields left as they are), or "" for none.
+std::string MessageText(int code);
 
 }  // namespace tk::jpeg

@@ -23,4 +23,11 @@ std::string NameToUtf8(std::string_view bytes);
 // otherwise `text` encoded as asked (Latin-1 turns other characters into '?').
 std::string NameFromText(const QString& text, std::string_view previous, TNameEncoding encoding);
 
+// Text from files as shown in messages, tables and one-line reports: control
+// characters (C0, DEL, C1) and bytes that are not UTF-8 escaped as \n, \r,
+// \t, \xHH or \u00HH, and '\\' doubled, so that a name can neither break a
+// line nor send a terminal a command. The files keep the bytes themselves.
+std::string ShownText(std::string_view utf8);
+QString ShownText(const QString& text);
+
 }  // namespace tk

@@ -121,6 +121,14 @@ static int OpenFile(const std::string& name, unsigned mode) {
 }
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : THandleStream(-1), fileName_(fileName) {
+    if (mode != fmCreate && (mode & 3) == fmOpenRead) {
+        try {
+            fd_ = OpenInput(fileName, spool_);
+        } catch (const EInOutError&) {
+            throw EFOpenError(Format(msg::SFOpenError, fileName.c_str()));
+        }
+        return;
+    }
     fd_ = OpenFile(fileName, mode);
     if (fd_ < 0) {
         if (mode == fmCreate) throw EFCreateError(Format(msg::SFCreateError, fileName.c_str()));
@@ -132,61 +140,97 @@ TFileStream::~TFileStream() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    if (!spool_) return THandleStream::Read(buffer, count);
+    const int64_t n =
+        std::max<int64_t>(0, std::min(count, static_cast<int64_t>(spool_->size()) - spoolPos_));
+    if (n > 0) std::memcpy(buffer, spool_->data() + spoolPos_, static_cast<size_t>(n));
+    spoolPos_ += n;
+    return n;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (!spool_) return THandleStream::Seek(offset, origin);
+    const int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                         : origin == TSeekOrigin::soCurrent ? spoolPos_
+                                                            : static_cast<int64_t>(spool_->size());
+    if (base + offset < 0) return -1;
+    spoolPos_ = base + offset;
+    return spoolPos_;
+}
+
 // ---- TSafeFileStream --------------------------------------------------------
 
-static int CreateTemp(const std::string& target, std::string& tempName) {
-    std::string pattern = target + ".XXXXXX.tmp";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    int fd = ::mkstemps(buf.data(), 4);
-    if (fd >= 0) {
-        tempName = buf.data();
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        // Keep the mode of the file being replaced, or the usual one for a new file.
-        struct stat st;
-        if (::stat(target.c_str(), &st) == 0) {
-            ::fchmod(fd, st.st_mode & 07777);
-        } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-        }
-    }
-    return fd;
-}
+// The bytes go to the new file as they are written; for a device they are
+// gathered first (writers seek back to patch lengths, which a pipe cannot)
+// and written in place on Commit.
+struct TSafeFileStream::Body {
+    TFileSave save;
+    TMemoryStream gathered;
+    int64_t pos = 0;  // on the new file
+    int64_t size = 0;
+};
 
 TSafeFileStream::TSafeFileStream(const std::string& targetName)
-    : TFileStream(Adopt{}, -1, std::string()), target_(targetName) {
-    // A target that exists but cannot be written, or a folder, fails as a
-    // plain create would, before anything is written.
-    struct stat st;
-    if (::stat(targetName.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || ::access(targetName.c_str(), W_OK) != 0))
-        throw EFCreateError(Format(msg::SFCreateError, targetName.c_str()));
-    // Through a symbolic link the file it points to is replaced, not the link.
-    target_ = SaveTarget(targetName);
-    fd_ = CreateTemp(target_, fileName_);
-    if (fd_ < 0) throw EFCreateError(Format(msg::SFCreateError, targetName.c_str()));
+    : body_(std::make_unique<Body>()), target_(targetName) {
+    if (int err = body_->save.Open(targetName))
+        throw ESaveError(Format(msg::SFCreateError, targetName.c_str()), err);
 }
 
-TSafeFileStream::~TSafeFileStream() {
-    if (!committed_) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        ::unlink(fileName_.c_str());
+TSafeFileStream::~TSafeFileStream() = default;
+
+void TSafeFileStream::Fail(int err) {
+    body_->save.Discard();
+    committed_ = true;
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG) throw EWriteError(msg::SDiskFull);
+    throw EWriteError(msg::SWriteError);
+}
+
+int64_t TSafeFileStream::Read(void*, int64_t) {
+    return 0;
+}
+
+int64_t TSafeFileStream::Write(const void* buffer, int64_t count) {
+    if (committed_ || count <= 0) return 0;
+    if (body_->save.InPlace()) return body_->gathered.Write(buffer, count);
+    if (int err = body_->save.WriteAt(buffer, count, body_->pos)) Fail(err);
+    body_->pos += count;
+    body_->size = std::max(body_->size, body_->pos);
+    return count;
+}
+
+int64_t TSafeFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    if (body_->save.InPlace()) return body_->gathered.Seek(offset, origin);
+    const int64_t base = origin == TSeekOrigin::soBeginning ? 0
+                         : origin == TSeekOrigin::soCurrent ? body_->pos
+                                                            : body_->size;
+    if (base + offset < 0) return -1;
+    body_->pos = base + offset;
+    return body_->pos;
+}
+
+int64_t TSafeFileStream::Size() {
+    return body_->save.InPlace() ? body_->gathered.Size() : body_->size;
+}
+
+void TSafeFileStream::SetSize(int64_t size) {
+    if (body_->save.InPlace()) {
+        body_->gathered.SetSize(size);
+        return;
     }
+    if (int err = body_->save.Truncate(size)) Fail(err);
+    body_->size = size;
+    body_->pos = std::min(body_->pos, size);
 }
 
 void TSafeFileStream::Commit() {
     if (committed_) return;
-    bool ok = ::fsync(fd_) == 0 || errno == EINVAL;
-    ok = (::close(fd_) == 0) && ok;
-    fd_ = -1;
-    if (ok) ok = ::rename(fileName_.c_str(), target_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(fileName_.c_str());
-        committed_ = true;
-        throw EWriteError(msg::SWriteError);
+    if (body_->save.InPlace()) {
+        const auto& bytes = body_->gathered.Bytes();
+        if (int err = body_->save.Write(bytes.data(), static_cast<int64_t>(bytes.size())))
+            Fail(err);
     }
+    if (int err = body_->save.Commit()) Fail(err);
     committed_ = true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,30 +75,54 @@ protected:
 
 // A file opened (fmOpenRead/Write/ReadWrite) or created (fmCreate, which
 // truncates). Fails with "Cannot open file %s" / "Cannot create file %s".
+// Opened for reading, an input that cannot be sized (a pipe, FIFO or
+// character device) is read whole at once, so it sizes and seeks as a file.
 class TFileStream : public THandleStream {
 public:
     TFileStream(const std::string& fileName, unsigned mode);
     ~TFileStream() override;
     const std::string& FileName() const { return fileName_; }
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
 protected:
-    struct Adopt {};
-    TFileStream(Adopt, int fd, std::string fileName) : THandleStream(fd), fileName_(std::move(fileName)) {}
     std::string fileName_;
+    std::shared_ptr<const std::vector<uint8_t>> spool_;
+    int64_t spoolPos_ = 0;
 };
 
-// Writes a new file beside the target and puts it in the target's place only
-// on Commit(), so a failed save never destroys the file it was replacing.
-// Without Commit() the temporary file is removed. Creation failures report
-// "Cannot create file %s" with the target's name.
-class TSafeFileStream : public TFileStream {
+// A save: the file written as TFileSave saves (a new file beside the target
+// put in its place only on Commit(), so a failed save never destroys the
+// file it was replacing; a device or FIFO written in place). Without
+// Commit() nothing of it remains. Failures to start report "Cannot create
+// file %s" with the target's name; failed writes "Stream write error", or
+// "Disk full" when the disk is.
+// A save that could not start: "Cannot create file %s", and the system's
+// reason (an errno value) for those who show more.
+class ESaveError : public EFCreateError {
+public:
+    ESaveError(std::string message, int code)
+        : EFCreateError(std::move(message)), ErrorCode(code) {}
+    const char* ClassName() const noexcept override { return "EFCreateError"; }
+    int ErrorCode;
+};
+
+class TSafeFileStream : public TStream {
 public:
     explicit TSafeFileStream(const std::string& targetName);
     ~TSafeFileStream() override;
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override;
+    void SetSize(int64_t size) override;
     void Commit();  // flushes, closes and renames; raises EWriteError on failure
     const std::string& TargetName() const { return target_; }
 
 private:
+    [[noreturn]] void Fail(int err);
+    struct Body;
+    std::unique_ptr<Body> body_;
     std::string target_;
     bool committed_ = false;
 };

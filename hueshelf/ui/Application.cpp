@@ -3,6 +3,7 @@
 #include <new>
 
 #include "Dialogs.h"
+#include "toolkit/names.h"
 #include "toolkit/sysutils.h"
 
 namespace hueshelf {
@@ -31,7 +32,8 @@ void THueshelfApplication::HandleException(std::exception_ptr error) {
     } catch (...) {
         text = "Unknown error";
     }
-    Dialogs().ShowError(QApplication::activeWindow(), text);
+    // Names from files reach the box with their control characters escaped.
+    Dialogs().ShowError(QApplication::activeWindow(), tk::ShownText(text));
 }
 
 }  // namespace hueshelf

@@ -124,6 +124,7 @@ public:
     void ShowError(QWidget* parent, const std::string& text) override {
         QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), QString::fromStdString(text),
                         QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText);  // a name like "<b>" is shown, not rendered
         box.exec();
     }
 

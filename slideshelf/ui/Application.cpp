@@ -4,6 +4,7 @@
 #include <new>
 
 #include "Dialogs.h"
+#include "toolkit/names.h"
 #include "toolkit/sysutils.h"
 
 namespace slideshelf {
@@ -38,12 +39,14 @@ void HandleException(std::exception_ptr error) {
     } catch (...) {
         text = QStringLiteral("Unknown error");
     }
+    // Names from files reach the box with their control characters escaped.
+    text = tk::ShownText(text);
     QWidget* parent = QApplication::activeWindow();
     const QString caption = QApplication::applicationName();
     if (exceptionDialogs)
         exceptionDialogs->ShowError(parent, caption, text);
     else
-        QMessageBox::critical(parent, caption, text);
+        TQtDialogs().ShowError(parent, caption, text);
 }
 
 }  // namespace slideshelf

@@ -88,7 +88,9 @@ QString TQtDialogs::SaveFile(QWidget* parent, const TFileDialogOptions& options,
 }
 
 void TQtDialogs::ShowError(QWidget* parent, const QString& caption, const QString& text) {
-    QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);  // a name like "<b>" is shown, not rendered
+    box.exec();
 }
 
 bool TQtDialogs::Confirm(QWidget* parent, const QString& caption, const QString& text) {

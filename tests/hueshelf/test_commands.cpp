@@ -152,6 +152,19 @@ TEST_F(CommandsTest, FailedLoadChangesNothing) {
     LoadLibrary(Path("colour.HCL"));
     ASSERT_EQ(dialogs.errors.size(), 4u);
     EXPECT_EQ(dialogs.errors[3], "Error reading QVXHiColorImagelib1.Colour: Property does not exist");
+    // A name from the file is shown on one line, its control characters escaped.
+    QByteArray hostile("TPF0\x13TQVXHiColorImagelib\x01L\x0eUse\nInjected\x1b[\x02\x01\x00\x00",
+                       45);
+    QFile escaped(QString::fromStdString(Path("escaped.HCL")));
+    ASSERT_TRUE(escaped.open(QIODevice::WriteOnly));
+    const quint32 hostileLength = static_cast<quint32>(hostile.size());
+    escaped.write(header.left(9) + QByteArray(reinterpret_cast<const char*>(&hostileLength), 4) +
+                  hostile);
+    escaped.close();
+    LoadLibrary(Path("escaped.HCL"));
+    ASSERT_EQ(dialogs.errors.size(), 5u);
+    EXPECT_EQ(dialogs.errors[4],
+              "Error reading QVXHiColorImagelib1.Use\\nInjected\\x1b[: Property does not exist");
     EXPECT_EQ(LibraryNames(), (Names{"Image1", "Image2", "Image3"}));
     form->Save1->trigger();
     EXPECT_EQ(ReadAll(Path("good.HCL")), good);

@@ -119,11 +119,11 @@ TEST_F(CreateIml, RefusesWhatIsNotAnUncompressedEightBitBitmap) {
     WriteBytes(P("four.bmp"), Bmp8(2, 1, {{0, 0, 0}}, {{0, 0, 0, 0}}, 4));
     Result r = Run({"create", "iml", P("a.iml"), P("four.bmp")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastErrorLine(), "The image must be an 8bpp (256 color) image");
+    EXPECT_EQ(r.LastErrorLine(), P("four.bmp") + ": The image must be an 8bpp (256 color) image");
     WriteBytes(P("text.bmp"), Bytes{'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     r = Run({"create", "iml", P("a.iml"), P("text.bmp")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastErrorLine(), "Not a valid bitmap file");
+    EXPECT_EQ(r.LastErrorLine(), P("text.bmp") + ": Not a valid bitmap file");
     EXPECT_FALSE(std::filesystem::exists(P("a.iml")));
     EXPECT_EQ(Run({"create", "iml", P("a.iml"), P("one.bmp"), "--name", "x", "--name", "y"}).status, 2);
 }

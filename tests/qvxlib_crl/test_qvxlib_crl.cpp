@@ -182,7 +182,7 @@ TEST_F(Qvxlib, CreateRefusesBadArgumentsAndBadBitmaps) {
     Write("x.crl", {1, 2, 3});
     Outcome r = Qvx({"create", "crl", P("x.crl"), files[0], rgbFile});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "The image must be an 8bpp (256 color) image\n");
+    EXPECT_EQ(r.err, rgbFile + ": The image must be an 8bpp (256 color) image\n");
     EXPECT_EQ(Bytes("x.crl"), (std::vector<uint8_t>{1, 2, 3}));  // untouched
 }
 
@@ -249,13 +249,19 @@ TEST_F(Qvxlib, RoundtripIsByteExactAndRejectsOtherFiles) {
     auto notCrl = CrlBytes("CR11", 0, 0, NewPalette(), {});
     Outcome r = Qvx({"roundtrip", Write("n.crl", notCrl), P("n2.crl"), "--kind", "crl"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Invalid Image Library\n");
+    EXPECT_EQ(r.err, P("n.crl") +
+                         ": this is not an intro screen library (.CRL, starting \"CR10\"): Invalid "
+                         "Image Library\n");
     EXPECT_FALSE(fs::exists(P("n2.crl")));
 
     bytes.resize(bytes.size() - 1);
     r = Qvx({"roundtrip", Write("t.crl", bytes), P("t2.crl")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "Read beyond end of file\n");
+    EXPECT_EQ(
+        r.err,
+        P("t.crl") +
+            ": slide 0 \"PADDED\": The pixel block of 7 x 3 needs 24 bytes; 23 remain at offset "
+            "1068: Read beyond end of file\n");
     EXPECT_FALSE(fs::exists(P("t2.crl")));
 }
 

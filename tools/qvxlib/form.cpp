@@ -11,9 +11,11 @@ namespace qvxlib {
 namespace {
 
 void WriteOut(const std::string& file, const void* data, size_t size) {
-    tk::TSafeFileStream out(file);
-    out.WriteBuffer(data, static_cast<int64_t>(size));
-    out.Commit();
+    SaveOutput(file, [&](tk::TStream& out) { out.WriteBuffer(data, static_cast<int64_t>(size)); });
+}
+
+std::vector<uint8_t> ReadIn(const std::string& file) {
+    return About(file, [&] { return tk::ReadFileBytes(file); });
 }
 
 }  // namespace
@@ -21,6 +23,7 @@ void WriteOut(const std::string& file, const void* data, size_t size) {
 const char* kFormUsage =
     "usage: qvxlib form text IN [OUT]\n"
     "       qvxlib form binary IN OUT [--resource NAME]\n"
+    "IN and OUT may be - for standard input and output.\n"
     "text: reads binary form data (a bare \"TPF0\" stream, or one behind a\n"
     "resource header as .HCL files have) and writes the text notation, to\n"
     "standard output without OUT.\n"
@@ -35,7 +38,8 @@ int FormCommand(const Args& a) {
         if (a.positional.size() > 3)
             throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
         if (a.Option("resource")) throw UsageError{"--resource belongs to form binary"};
-        std::string text = tk::FormDataToText(tk::ReadFileBytes(a.positional[1]));
+        const std::vector<uint8_t> in = ReadIn(a.positional[1]);
+        std::string text = About(a.positional[1], [&] { return tk::FormDataToText(in); });
         if (a.positional.size() == 3)
             WriteOut(a.positional[2], text.data(), text.size());
         else
@@ -46,15 +50,12 @@ int FormCommand(const Args& a) {
         if (a.positional.size() < 3) throw UsageError{"missing IN and OUT"};
         if (a.positional.size() > 3)
             throw UsageError{"unexpected argument \"" + a.positional[3] + "\""};
-        auto in = tk::ReadFileBytes(a.positional[1]);
+        auto in = ReadIn(a.positional[1]);
         std::string resource = a.Option("resource").value_or("");
         if (a.Option("resource") && resource.empty()) throw UsageError{"--resource needs a name"};
         std::vector<uint8_t> data;
-        try {
-            data = tk::FormTextToData(std::string(in.begin(), in.end()), resource);
-        } catch (const tk::EParserError& e) {
-            throw tk::Exception(a.positional[1] + ": " + e.Message());
-        }
+        About(a.positional[1],
+              [&] { data = tk::FormTextToData(std::string(in.begin(), in.end()), resource); });
         WriteOut(a.positional[2], data.data(), data.size());
         return kOk;
     }

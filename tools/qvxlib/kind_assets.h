@@ -53,9 +53,7 @@ inline std::string NameFromFile(const std::string& path, size_t maxChars) {
 // Writes a file beside its target and renames it into place when complete.
 template <class Fn>
 void WriteSafely(const std::string& path, Fn&& write) {
-    tk::TSafeFileStream out(path);
-    write(static_cast<tk::TStream&>(out));
-    out.Commit();
+    SaveOutput(path, write);
 }
 
 inline std::string PathIn(const std::string& dir, const std::string& file) {

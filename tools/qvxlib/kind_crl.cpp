@@ -16,10 +16,6 @@
 
 namespace qvxlib {
 
-void LoadIntroLibrary(qvx::TIntroLibrary& lib, const std::string& file) {
-    if (lib.LoadFromFile(file) == qvx::TLoadResult::InvalidMagic) throw tk::Exception(qvx::SInvalidLibrary);
-}
-
 std::vector<uint8_t> SlideBitmapFile(const qvx::TIntroSlide& s, const qvx::TLibPalette& palette) {
     bmputil::TBitmapFileHeader fh;
     bmputil::TBitmapInfoHeader ih;
@@ -53,14 +49,16 @@ namespace {
 using qvx::TIntroLibrary;
 using qvx::TIntroSlide;
 
-// A slide name for the table: as names are shown everywhere, with control
-// characters as '?', padded to 8 characters.
+// A slide name for the table: as names are shown everywhere, control
+// characters escaped, padded to 8 characters.
 std::string TableName(const std::string& bytes) {
-    QString text = tk::NameToText(bytes);
-    for (QChar& c : text)
-        if (c.unicode() < 0x20) c = QLatin1Char('?');
+    QString text = tk::ShownText(tk::NameToText(bytes));
     if (text.size() < 8) text += QString(8 - text.size(), QLatin1Char(' '));
     return text.toStdString();
+}
+
+void Load(TIntroLibrary& lib, const std::string& file) {
+    LoadIntroLibrary(lib, file);
 }
 
 bool Detect(const std::vector<uint8_t>& head) {
@@ -115,7 +113,7 @@ int Info(const Args& a, const std::string& file) {
     }
     int used = 0;
     for (const auto& e : h.Palette) used += e.Used != 0;
-    std::printf("intro library (CRL) %s\n", file.c_str());
+    std::printf("intro library (CRL) %s\n", tk::ShownText(file).c_str());
     std::printf("slides: %d  reserved: %d  palette: %d of 256 entries used\n", lib.SlideCount(),
                 h.Reserved, used);
     if (lib.SlideCount() == 0) return kOk;
@@ -132,8 +130,8 @@ int Info(const Args& a, const std::string& file) {
 
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     TIntroLibrary lib;
-    LoadIntroLibrary(lib, in);
-    lib.SaveToFile(out);
+    Load(lib, in);
+    About(out, [&] { lib.SaveToFile(out); });
     return kOk;
 }
 
@@ -145,8 +143,10 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         std::vector<uint8_t> bytes = SlideBitmapFile(s, lib.Palette());
         std::string path =
             (std::filesystem::path(dir) / ItemFileName(i, s.NameText(), ".bmp")).string();
-        tk::WriteFileBytes(path, bytes.data(), bytes.size());
-        std::printf("%s\n", path.c_str());
+        SaveOutput(path, [&](tk::TStream& out) {
+            out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        });
+        PrintWritten(path);
     }
     return kOk;
 }
@@ -198,17 +198,18 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     // A palette file replaces the system colours the library starts with;
     // entry 0 stays the transparent slot the matcher never takes.
     if (auto palette = a.Option("palette")) {
-        qvx::ImportPaletteFile(lib.Palette(), *palette);
+        About(*palette, [&] { qvx::ImportPaletteFile(lib.Palette(), *palette); });
         lib.Palette()[0].Used = 1;
     }
     for (size_t i = 0; i < inputs.size(); ++i) {
         std::unique_ptr<bmputil::TBitmapInfo> info;
         tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
-        bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize);
+        About(inputs[i], [&] { bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize); });
         lib.AddBitmap(qvx::SlideNameFromPath(inputs[i]), *info, std::move(pixels), props[i], transparent);
     }
-    lib.SaveToFile(out);
+    About(out, [&] { lib.SaveToFile(out); });
+    PrintCount(lib.SlideCount(), "slide", out);
     return kOk;
 }
 
@@ -219,7 +220,16 @@ void WalkSlides(const std::vector<uint8_t>& bytes, Problems& problems) {
     if (bytes.size() < headerSize) return;  // the library's own message says it
     int32_t count = 0;
     std::memcpy(&count, &bytes[4], 4);
-    if (count < 0) problems.push_back({{}, -1, {}, tk::Format("Negative slide count %d", count)});
+    if (count < 0) {
+        problems.push_back(
+            {{},
+             -1,
+             {},
+             tk::Format(
+                 "Slide count %d is negative: no slides are read, %zu bytes follow the header",
+                 count, bytes.size() - headerSize)});
+        return;
+    }
     size_t at = headerSize;
     for (int32_t i = 0; i < count; ++i) {
         qvx::TIntroSlide rec;
@@ -231,8 +241,19 @@ void WalkSlides(const std::vector<uint8_t>& bytes, Problems& problems) {
         }
         std::memcpy(static_cast<qvx::TIntroSlideRecord*>(&rec), &bytes[at], sizeof(qvx::TIntroSlideRecord));
         at += sizeof(qvx::TIntroSlideRecord);
+        if (rec.Width <= 0 || rec.Height <= 0) {
+            const bool width = rec.Width <= 0;
+            const int32_t v = width ? rec.Width : rec.Height;
+            problems.push_back(
+                {{},
+                 i,
+                 tk::NameToUtf8(rec.NameText()),
+                 tk::Format("%s %d (0x%08X) is not a slide size", width ? "Width" : "Height", v,
+                            static_cast<uint32_t>(v))});
+            return;
+        }
         const int64_t size = bmputil::BytesPerLine(rec.Width) * static_cast<int64_t>(rec.Height);
-        if (size < 0 || static_cast<uint64_t>(size) > bytes.size() - at) {
+        if (static_cast<uint64_t>(size) > bytes.size() - at) {
             problems.push_back({{}, i, tk::NameToUtf8(rec.NameText()),
                                 tk::Format("The pixel block of %d x %d needs %lld bytes; %d remain at offset %d",
                                            rec.Width, rec.Height, static_cast<long long>(size),
@@ -255,10 +276,20 @@ void Verify(const std::string& file, Problems& problems) {
 
     TIntroLibrary lib;
     try {
-        LoadIntroLibrary(lib, file);
-    } catch (const tk::Exception& e) {
+        if (lib.LoadFromBytes(bytes) == qvx::TLoadResult::InvalidMagic) {
+            const KindHandler* found = DetectKind(bytes);
+            problems.push_back({{},
+                                -1,
+                                {},
+                                std::string(found ? "This is " + WithArticle(found->description) +
+                                                        ", not an intro screen library: "
+                                                  : "") +
+                                    qvx::SInvalidLibrary});
+            return;
+        }
+    } catch (const std::exception& e) {
         // Said already, with the slide, when the walk found where it breaks.
-        if (!walkFound) problems.push_back({{}, -1, {}, e.Message()});
+        if (!walkFound) problems.push_back({{}, -1, {}, ErrorText(e)});
     }
     const qvx::TLibPalette& palette = lib.Palette();
     for (int i = 0; i < lib.SlideCount(); ++i) {
@@ -306,9 +337,45 @@ void Verify(const std::string& file, Problems& problems) {
     }
 }
 
+}  // namespace
+
+void LoadIntroLibrary(qvx::TIntroLibrary& lib, const std::string& file) {
+    // A file of another kind says what it is as well as what it is not.
+    auto otherKind = [&]() -> std::string {
+        const KindHandler* found = nullptr;
+        try {
+            found = DetectKind(ReadHead(file));
+        } catch (...) {
+        }
+        return found && found->name != "crl" ? "this is " + WithArticle(found->description) +
+                                                   ", not an intro screen library (.CRL)"
+                                             : "";
+    };
+    qvx::TLoadResult result = qvx::TLoadResult::Loaded;
+    try {
+        LoadNamingItem(
+            file, "slide", [&] { result = lib.LoadFromFile(file); },
+            [&](Problems& found) { WalkSlides(tk::ReadFileBytes(file), found); });
+    } catch (const ENamed&) {
+        throw;
+    } catch (const std::exception& e) {
+        if (const std::string what = otherKind(); !what.empty())
+            throw ENamed(file + ": " + what + ": " + ErrorText(e));
+        RethrowAbout(file, std::current_exception());
+    }
+    if (result != qvx::TLoadResult::InvalidMagic) return;
+    const std::string what = otherKind();
+    throw ENamed(
+        file + ": " +
+        (what.empty() ? "this is not an intro screen library (.CRL, starting \"CR10\")" : what) +
+        ": " + qvx::SInvalidLibrary);
+}
+
+namespace {
+
 const bool registered = RegisterKind(KindHandler{
     "crl",
-    "intro screen library (Slideshelf)",
+    "intro screen library (.CRL)",
     Detect,
     Info,
     Roundtrip,

@@ -220,8 +220,8 @@ int Info(const Args& a, const std::string& file) {
         const Row row = rowOf(item);
         std::string size = std::to_string(row.width) + "x" + std::to_string(row.height);
         std::string sha = row.sha ? row.sha->substr(0, 16) : "-";
-        std::printf("%5d  %-20s  %-8s  %11s  %s\n", i, tk::NameToUtf8(item->Name()).c_str(), row.picture.c_str(),
-                    size.c_str(), sha.c_str());
+        std::printf("%5d  %-20s  %-8s  %11s  %s\n", i, Shown(item->Name()).c_str(),
+                    row.picture.c_str(), size.c_str(), sha.c_str());
     }
     return kOk;
 }
@@ -230,7 +230,7 @@ int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     qvx::TQVXHiColorImagelib lib(nullptr);
     const tk::TReadHooks hooks = NameFromFile(lib);
     lib.LoadFromFile(in, &hooks);
-    lib.SaveToFile(out);
+    About(out, [&] { lib.SaveToFile(out); });
     return kOk;
 }
 
@@ -275,12 +275,13 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         else if (p.kind == "icon") ext = ".ico";
         else if (p.kind == "metafile") ext = p.size >= 44 && std::string(reinterpret_cast<const char*>(p.data) + 40, 4) == " EMF" ? ".emf" : ".wmf";
         if (ext.empty() || !p.data) {
-            std::fprintf(stderr, "item %zu (%s) has no picture; skipped\n", i, tk::NameToUtf8(name).c_str());
+            std::fprintf(stderr, "item %zu (%s) has no picture; skipped\n", i, Shown(name).c_str());
             continue;
         }
         std::string path = (std::filesystem::path(dir) / ItemFileName(static_cast<int>(i), name, ext)).string();
-        tk::WriteFileBytes(path, p.data, p.size);
-        std::printf("%s\n", path.c_str());
+        SaveOutput(path,
+                   [&](tk::TStream& s) { s.WriteBuffer(p.data, static_cast<int64_t>(p.size)); });
+        PrintWritten(path);
     }
     return kOk;
 }
@@ -294,13 +295,14 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     lib.DesignTop = 72;
     for (size_t i = 0; i < inputs.size(); ++i) {
         tk::TPicture pic;
-        pic.LoadFromFile(inputs[i]);
+        About(inputs[i], [&] { pic.LoadFromFile(inputs[i]); });
         auto* item = lib.Images()->Add();
         item->SetImage(pic);
         // Named as the editor's add names it, unless a name was given.
         item->SetName(i < names.size() ? names[i] : "Image" + std::to_string(lib.Count()));
     }
-    lib.SaveToFile(out);
+    About(out, [&] { lib.SaveToFile(out); });
+    PrintCount(lib.Count(), "image", out);
     return kOk;
 }
 
@@ -338,11 +340,13 @@ void Verify(const std::string& file, Problems& problems) {
     // every picture below decodes.
     std::string loadError;
     {
+        // Messages name the library as the file does, as info's do.
         qvx::TQVXHiColorImagelib lib(nullptr);
+        const tk::TReadHooks hooks = NameFromFile(lib);
         try {
-            lib.LoadFromFile(file);
+            lib.LoadFromFile(file, &hooks);
         } catch (const tk::Exception& e) {
-            loadError = e.Message();
+            loadError = ErrorText(e);
         }
     }
     // Then each item's picture from its own block, so one broken picture
@@ -366,9 +370,9 @@ void Verify(const std::string& file, Problems& problems) {
                 tk::TPicture picture;
                 tk::TPointerStream block(raw.items[i].data(), static_cast<int64_t>(raw.items[i].size()));
                 picture.ReadPictureData(block, block.Size());
-                message = DecodeProblem(picture);
+                message = WithJpegText(DecodeProblem(picture));
             } catch (const std::exception& e) {
-                message = e.what();
+                message = ErrorText(e);
             }
         }
         if (!message.empty()) problems.push_back({{}, index, name, message});

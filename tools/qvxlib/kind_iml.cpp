@@ -23,11 +23,13 @@ bool Detect(const std::vector<uint8_t>& head) {
     return true;
 }
 
+void Load(qvx::TQVXImages& lib, const std::string& file);
+
 std::string Sha(const qvx::TImgHdr& h) { return Sha256Hex(h.Bits, static_cast<size_t>(qvx::ImageBlockSize(h))); }
 
 int Info(const Args& a, const std::string& file) {
     qvx::TQVXImages lib;
-    lib.LoadFromFile(file);
+    Load(lib, file);
     if (a.Flag("json")) {
         Json j;
         j.BeginObject().Key("kind").Str("iml").Key("count").Int(lib.Count()).Key("palette").BeginArray();
@@ -56,14 +58,15 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TImgHdr h;
         lib.GetImageHeader(i, h);
-        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, tk::NameToUtf8(qvx::ImageName(h)).c_str(), h.Width, h.Height, Sha(h).c_str());
+        std::printf("%5d  %-11s  %7d  %7d  %s\n", i, Shown(qvx::ImageName(h)).c_str(), h.Width,
+                    h.Height, Sha(h).c_str());
     }
     return kOk;
 }
 
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     qvx::TQVXImages lib;
-    lib.LoadFromFile(in);
+    Load(lib, in);
     WriteSafely(out, [&](tk::TStream& s) { lib.SaveToStream(s); });
     return kOk;
 }
@@ -104,15 +107,17 @@ Bytes BitmapFile(const qvx::TImgHdr& h, const tk::TPaletteEntry* palette) {
 
 int Extract(const Args&, const std::string& in, const std::string& dir) {
     qvx::TQVXImages lib;
-    lib.LoadFromFile(in);
+    Load(lib, in);
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TImgHdr h;
         lib.GetImageHeader(i, h);
         Bytes bmp = BitmapFile(h, lib.Palette());
-        WriteSafely(PathIn(dir, ItemFileName(i, qvx::ImageName(h), ".bmp")),
-                    [&](tk::TStream& s) { s.WriteBuffer(bmp.data(), static_cast<int64_t>(bmp.size())); });
+        const std::string path = PathIn(dir, ItemFileName(i, qvx::ImageName(h), ".bmp"));
+        WriteSafely(path, [&](tk::TStream& s) {
+            s.WriteBuffer(bmp.data(), static_cast<int64_t>(bmp.size()));
+        });
+        PrintWritten(path);
     }
-    std::printf("%d image%s written to %s\n", lib.Count(), lib.Count() == 1 ? "" : "s", dir.c_str());
     return kOk;
 }
 
@@ -132,7 +137,8 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         std::unique_ptr<bmputil::TBitmapInfo> info;
         tk::TBytes pixels;
         size_t pixelSize = 0, infoSize = 0;
-        bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize);
+        About(inputs[i],
+              [&] { bmputil::ReadBitmapFile(inputs[i], info, pixels, pixelSize, infoSize); });
         const int32_t width = info->bmiHeader.biWidth;
         const int64_t height = std::abs(static_cast<int64_t>(info->bmiHeader.biHeight));
         if (width <= 0 || height == 0) throw tk::Exception(inputs[i] + ": the bitmap has no pixels");
@@ -166,47 +172,65 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     tk::TPointerStream in(file.data(), static_cast<int64_t>(file.size()));
     lib.LoadFromStream(in);
     WriteSafely(out, [&](tk::TStream& s) { lib.SaveToStream(s); });
-    std::printf("%d image%s written to %s\n", lib.Count(), lib.Count() == 1 ? "" : "s", out.c_str());
+    PrintCount(lib.Count(), "image", out);
     return kOk;
 }
 
 // Walks the stored image entries: each image's size against the pixel
 // block that follows, naming the image where the file goes wrong.
+void WalkImages(const Bytes& bytes, Problems& problems) {
+    if (bytes.size() < sizeof(qvx::TImageLibHeader) || !Detect(bytes)) return;
+    const int32_t count = static_cast<int32_t>(Get32(&bytes[4]));
+    size_t at = sizeof(qvx::TImageLibHeader);
+    for (int32_t i = 0; i < count; ++i) {
+        if (bytes.size() - at < static_cast<size_t>(qvx::kImgRecordSize)) {
+            problems.push_back(
+                {{},
+                 i,
+                 {},
+                 tk::Format("The file ends in the image's record (offset %d); the header "
+                            "promises %d images",
+                            static_cast<int>(at), count)});
+            return;
+        }
+        qvx::TImgHdr h{};
+        std::memcpy(&h, &bytes[at], qvx::kImgRecordSize);
+        at += qvx::kImgRecordSize;
+        const std::string name = qvx::ImageName(h);
+        if (h.Name[0] > 11)
+            problems.push_back(
+                {{}, i, name, tk::Format("Name length %d is more than 11", h.Name[0])});
+        if (h.Width <= 0 || h.Height <= 0) {
+            problems.push_back(
+                {{}, i, name, tk::Format("No pixels (width %d, height %d)", h.Width, h.Height)});
+            return;  // the reader stops here: what follows cannot be placed
+        }
+        const uint64_t size = static_cast<uint64_t>(qvx::ImageBlockSize(h));
+        if (size > bytes.size() - at) {
+            problems.push_back(
+                {{},
+                 i,
+                 name,
+                 tk::Format("The pixel block of %d x %d needs %llu bytes; %d remain at offset %d",
+                            h.Width, h.Height, static_cast<unsigned long long>(size),
+                            static_cast<int>(bytes.size() - at), static_cast<int>(at))});
+            return;
+        }
+        at += static_cast<size_t>(size);
+    }
+}
+
+// Loads through the library classes; a failure names the image.
+void Load(qvx::TQVXImages& lib, const std::string& file) {
+    LoadNamingItem(
+        file, "image", [&] { lib.LoadFromFile(file); },
+        [&](Problems& found) { WalkImages(tk::ReadFileBytes(file), found); });
+}
+
 void Verify(const std::string& file, Problems& problems) {
     const Bytes bytes = tk::ReadFileBytes(file);
     const size_t before = problems.size();
-    if (bytes.size() >= sizeof(qvx::TImageLibHeader) && Detect(bytes)) {
-        const int32_t count = static_cast<int32_t>(Get32(&bytes[4]));
-        size_t at = sizeof(qvx::TImageLibHeader);
-        for (int32_t i = 0; i < count; ++i) {
-            if (bytes.size() - at < static_cast<size_t>(qvx::kImgRecordSize)) {
-                problems.push_back({{}, i, {},
-                                    tk::Format("The file ends in the image's record (offset %d); the header "
-                                               "promises %d images",
-                                               static_cast<int>(at), count)});
-                break;
-            }
-            qvx::TImgHdr h{};
-            std::memcpy(&h, &bytes[at], qvx::kImgRecordSize);
-            at += qvx::kImgRecordSize;
-            const std::string name = qvx::ImageName(h);
-            if (h.Name[0] > 11)
-                problems.push_back({{}, i, name, tk::Format("Name length %d is more than 11", h.Name[0])});
-            if (h.Width <= 0 || h.Height <= 0) {
-                problems.push_back({{}, i, name, tk::Format("No pixels (width %d, height %d)", h.Width, h.Height)});
-                break;  // the reader stops here: what follows cannot be placed
-            }
-            const uint64_t size = static_cast<uint64_t>(qvx::ImageBlockSize(h));
-            if (size > bytes.size() - at) {
-                problems.push_back({{}, i, name,
-                                    tk::Format("The pixel block of %d x %d needs %llu bytes; %d remain at offset %d",
-                                               h.Width, h.Height, static_cast<unsigned long long>(size),
-                                               static_cast<int>(bytes.size() - at), static_cast<int>(at))});
-                break;
-            }
-            at += static_cast<size_t>(size);
-        }
-    }
+    WalkImages(bytes, problems);
     const bool walkFound = problems.size() > before;
 
     qvx::TQVXImageLib lib(nullptr);
@@ -232,7 +256,7 @@ void Verify(const std::string& file, Problems& problems) {
 
 const bool registered = RegisterKind({
     "iml",
-    "palette image libraries (.IML, \"IL10\")",
+    "palette image library (.IML)",
     Detect,
     Info,
     Roundtrip,

@@ -50,7 +50,8 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < maps.Count(); ++i) {
         qvx::TMapRec m;
         maps.GetMap(i, m);
-        std::printf("%5d  %-15s  %7d  %7d  %10d\n", i, tk::NameToUtf8(qvx::MapName(m)).c_str(), m.Width, m.Height, m.Size);
+        std::printf("%5d  %-15s  %7d  %7d  %10d\n", i, Shown(qvx::MapName(m)).c_str(), m.Width,
+                    m.Height, m.Size);
     }
     return kOk;
 }
@@ -75,8 +76,9 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         qvx::TMapRec m;
         maps.GetMap(i, m);
         const std::string name = qvx::MapName(m);
-        WriteSafely(PathIn(dir, ItemFileName(i, name, ".bin")),
-                    [&](tk::TStream& s) { s.WriteBuffer(m.Data, m.Data ? m.Size : 0); });
+        const std::string bin = PathIn(dir, ItemFileName(i, name, ".bin"));
+        WriteSafely(bin, [&](tk::TStream& s) { s.WriteBuffer(m.Data, m.Data ? m.Size : 0); });
+        PrintWritten(bin);
         // A name that is not UTF-8 is written as its Latin-1 text, marked so
         // that create gives back the same bytes.
         Json j;
@@ -84,17 +86,19 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         if (!tk::NameIsUtf8(name)) j.Key("name_latin1").Bool(true);
         j.Key("width").Int(m.Width).Key("height").Int(m.Height).EndObject();
         const std::string text = j.Text() + "\n";
-        WriteSafely(PathIn(dir, ItemFileName(i, name, ".json")),
-                    [&](tk::TStream& s) { s.WriteBuffer(text.data(), static_cast<int64_t>(text.size())); });
+        const std::string side = PathIn(dir, ItemFileName(i, name, ".json"));
+        WriteSafely(side, [&](tk::TStream& s) {
+            s.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+        });
+        PrintWritten(side);
     }
-    std::printf("%d map%s written to %s\n", maps.Count(), maps.Count() == 1 ? "" : "s", dir.c_str());
     return kOk;
 }
 
 // The values of the .json extract writes beside a map: name (as stored
 // bytes), width and height as text. Raises tk::Exception on malformed input.
 std::map<std::string, std::string> ReadSideFile(const std::string& path) {
-    const Bytes text = tk::ReadFileBytes(path);
+    const Bytes text = About(path, [&] { return tk::ReadFileBytes(path); });
     const auto doc = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (!doc.is_object()) throw tk::Exception("Malformed JSON in " + path);
     std::map<std::string, std::string> values;
@@ -123,6 +127,18 @@ std::optional<std::string> PerMap(const Args& a, const char* option, size_t inde
     return v[index];
 }
 
+// What is wrong with a map's size for its data, or "": a map is width x
+// height cells of one or more bytes each, as many bytes as the data holds.
+std::string SizeProblem(int64_t width, int64_t height, int64_t size) {
+    if (width <= 0 || height <= 0)
+        return tk::Format("Size %lld x %lld has no cells", (long long)width, (long long)height);
+    const int64_t cells = width * height;
+    if (size < cells || size % cells != 0)
+        return tk::Format("%lld bytes of data are not whole cells of a %lld x %lld map",
+                          (long long)size, (long long)width, (long long)height);
+    return {};
+}
+
 int32_t ToInt(const std::string& text, const std::string& what) {
     char* end = nullptr;
     long long n = std::strtoll(text.c_str(), &end, 10);
@@ -138,7 +154,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     Put32(file, static_cast<uint32_t>(static_cast<int32_t>(inputs.size()) - 1));
     for (size_t i = 0; i < inputs.size(); ++i) {
         const std::string& bin = inputs[i];
-        Bytes data = tk::ReadFileBytes(bin);
+        Bytes data = About(bin, [&] { return tk::ReadFileBytes(bin); });
         if (data.size() > static_cast<size_t>(INT32_MAX)) throw tk::Exception(bin + " is too large for a map");
         // Values not given on the command line come from the .json extract
         // writes beside each map, then from the file name.
@@ -154,9 +170,16 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
         auto width = value("width"), height = value("height");
         if (!width || !height)
             throw UsageError{"give --width and --height for " + bin + " (or a .json beside it, as extract writes)"};
+        const int32_t w = ToInt(*width, "--width"), h = ToInt(*height, "--height");
+        // A size given here must fit the data; one from the .json extract
+        // wrote is the library's own and comes back as it was.
+        const bool given = !a.Options("width").empty() || !a.Options("height").empty();
+        if (const std::string problem = SizeProblem(w, h, static_cast<int64_t>(data.size()));
+            given && !problem.empty())
+            throw ENamed(bin + ": " + problem);
         PutName(file, name, 16);
-        Put32(file, static_cast<uint32_t>(ToInt(*width, "--width")));
-        Put32(file, static_cast<uint32_t>(ToInt(*height, "--height")));
+        Put32(file, static_cast<uint32_t>(w));
+        Put32(file, static_cast<uint32_t>(h));
         Put32(file, static_cast<uint32_t>(data.size()));
         Put32(file, 0);
         PutBytes(file, data.data(), data.size());
@@ -166,18 +189,28 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     tk::TPointerStream in(file.data(), static_cast<int64_t>(file.size()));
     maps.LoadFromStream(in);
     WriteSafely(out, [&](tk::TStream& s) { maps.SaveToStream(s); });
-    std::printf("%d map%s written to %s\n", maps.Count(), maps.Count() == 1 ? "" : "s", out.c_str());
+    PrintCount(maps.Count(), "map", out);
     return kOk;
 }
 
-// Maps hold raw data: loading checks every record.
+// Loading checks every record's place; each map's size must then fit its
+// data, as a game reads its cells.
 void Verify(const std::string& file, Problems& problems) {
     qvx::TQVXMaps maps;
     try {
         tk::TFileStream in(file, tk::fmOpenRead);
         maps.LoadFromStream(in);
-    } catch (const tk::Exception& e) {
-        problems.push_back({{}, -1, {}, e.Message()});
+    } catch (const std::exception& e) {
+        problems.push_back({{}, -1, {}, ErrorText(e)});
+        return;
+    }
+    for (int i = 0; i < maps.Count(); ++i) {
+        qvx::TMapRec m;
+        maps.GetMap(i, m);
+        // A map with no data yet is one the format allows.
+        if (const std::string problem = SizeProblem(m.Width, m.Height, m.Size);
+            m.Size != 0 && !problem.empty())
+            problems.push_back({{}, i, qvx::MapName(m), problem});
     }
 }
 

@@ -24,11 +24,13 @@ bool Detect(const std::vector<uint8_t>& head) {
     return true;
 }
 
+void Load(qvx::TQVXSounds& lib, const std::string& file);
+
 std::string Sha(const qvx::TSoundRec& r) { return Sha256Hex(r.Data, static_cast<size_t>(r.Size)); }
 
 int Info(const Args& a, const std::string& file) {
     qvx::TQVXSounds lib;
-    lib.LoadFromFile(file);
+    Load(lib, file);
     if (a.Flag("json")) {
         Json j;
         j.BeginObject().Key("kind").Str("sdl").Key("count").Int(lib.Count()).Key("items").BeginArray();
@@ -61,16 +63,16 @@ int Info(const Args& a, const std::string& file) {
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TSoundRec r;
         lib.GetSound(i, r);
-        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i, tk::NameToUtf8(qvx::SoundName(r)).c_str(),
-                    r.Format.wFormatTag, r.Format.nChannels, r.Format.nSamplesPerSec, r.Format.wBitsPerSample, r.Pan,
-                    r.Volume, r.Size);
+        std::printf("%5d  %-11s  %6u  %3u  %6u  %4u  %6d  %6d  %10d\n", i,
+                    Shown(qvx::SoundName(r)).c_str(), r.Format.wFormatTag, r.Format.nChannels,
+                    r.Format.nSamplesPerSec, r.Format.wBitsPerSample, r.Pan, r.Volume, r.Size);
     }
     return kOk;
 }
 
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     qvx::TQVXSounds lib;
-    lib.LoadFromFile(in);
+    Load(lib, in);
     WriteSafely(out, [&](tk::TStream& s) { lib.SaveToStream(s); });
     return kOk;
 }
@@ -105,15 +107,17 @@ Bytes WaveFile(const qvx::TSoundRec& r) {
 
 int Extract(const Args&, const std::string& in, const std::string& dir) {
     qvx::TQVXSounds lib;
-    lib.LoadFromFile(in);
+    Load(lib, in);
     for (int i = 0; i < lib.Count(); ++i) {
         qvx::TSoundRec r;
         lib.GetSound(i, r);
         Bytes wav = WaveFile(r);
-        WriteSafely(PathIn(dir, ItemFileName(i, qvx::SoundName(r), ".wav")),
-                    [&](tk::TStream& s) { s.WriteBuffer(wav.data(), static_cast<int64_t>(wav.size())); });
+        const std::string path = PathIn(dir, ItemFileName(i, qvx::SoundName(r), ".wav"));
+        WriteSafely(path, [&](tk::TStream& s) {
+            s.WriteBuffer(wav.data(), static_cast<int64_t>(wav.size()));
+        });
+        PrintWritten(path);
     }
-    std::printf("%d sound%s written to %s\n", lib.Count(), lib.Count() == 1 ? "" : "s", dir.c_str());
     return kOk;
 }
 
@@ -190,7 +194,7 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     PutBytes(file, "SL10", 4);
     Put32(file, static_cast<uint32_t>(inputs.size()));
     for (size_t i = 0; i < inputs.size(); ++i) {
-        Bytes wav = tk::ReadFileBytes(inputs[i]);
+        Bytes wav = About(inputs[i], [&] { return tk::ReadFileBytes(inputs[i]); });
         Wave w = ReadWave(wav, inputs[i]);
         PutBytes(file, &w.format, sizeof w.format);
         PutName(file, names.empty() ? NameFromFile(inputs[i], kSoundNameChars) : names[i], 12);
@@ -204,8 +208,55 @@ int Create(const Args& a, const std::string& out, const std::vector<std::string>
     tk::TPointerStream in(file.data(), static_cast<int64_t>(file.size()));
     lib.LoadFromStream(in);
     WriteSafely(out, [&](tk::TStream& s) { lib.SaveToStream(s); });
-    std::printf("%d sound%s written to %s\n", lib.Count(), lib.Count() == 1 ? "" : "s", out.c_str());
+    PrintCount(lib.Count(), "sound", out);
     return kOk;
+}
+
+// Walks the stored sound records: each one's sample count against the
+// bytes that follow, naming the sound and the offset where the file ends.
+void WalkSounds(const Bytes& bytes, Problems& problems) {
+    constexpr size_t kRecord = 44;
+    if (bytes.size() < 8 || !Detect(bytes)) return;
+    const int32_t count = static_cast<int32_t>(Get32(&bytes[4]));
+    size_t at = 8;
+    for (int32_t i = 0; i < count; ++i) {
+        if (bytes.size() - at < kRecord) {
+            problems.push_back(
+                {{},
+                 i,
+                 {},
+                 tk::Format(
+                     "The file ends in the sound's record (offset %zu, %zu of its %zu bytes); "
+                     "the header promises %d sounds",
+                     at, bytes.size() - at, kRecord, count)});
+            return;
+        }
+        const uint8_t* rec = &bytes[at];
+        const std::string name(reinterpret_cast<const char*>(rec + 21),
+                               std::min<size_t>(rec[20], 11));
+        const int32_t size = static_cast<int32_t>(Get32(rec + 40));
+        at += kRecord;
+        if (size <= 0) {
+            problems.push_back(
+                {{}, i, name, tk::Format("Size %d is not a number of sample bytes", size)});
+            return;
+        }
+        if (static_cast<uint64_t>(size) > bytes.size() - at) {
+            problems.push_back({{},
+                                i,
+                                name,
+                                tk::Format("The samples need %d bytes; %zu remain at offset %zu",
+                                           size, bytes.size() - at, at)});
+            return;
+        }
+        at += static_cast<size_t>(size);
+    }
+}
+
+void Load(qvx::TQVXSounds& lib, const std::string& file) {
+    LoadNamingItem(
+        file, "sound", [&] { lib.LoadFromFile(file); },
+        [&](Problems& found) { WalkSounds(tk::ReadFileBytes(file), found); });
 }
 
 // Loading checks every record's place in the file; each sound must then
@@ -214,8 +265,10 @@ void Verify(const std::string& file, Problems& problems) {
     qvx::TQVXSounds lib;
     try {
         lib.LoadFromFile(file);
-    } catch (const tk::Exception& e) {
-        problems.push_back({{}, -1, {}, e.Message()});
+    } catch (const std::exception& e) {
+        const size_t before = problems.size();
+        WalkSounds(tk::ReadFileBytes(file), problems);
+        if (problems.size() == before) problems.push_back({{}, -1, {}, ErrorText(e)});
         return;
     }
     for (int i = 0; i < lib.Count(); ++i) {
@@ -250,7 +303,7 @@ void Verify(const std::string& file, Problems& problems) {
 
 const bool registered = RegisterKind({
     "sdl",
-    "sound libraries (.SDL, \"SL10\")",
+    "sound library (.SDL)",
     Detect,
     Info,
     Roundtrip,

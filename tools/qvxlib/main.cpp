@@ -1,14 +1,16 @@
 // qvxlib: command-line access to the QVX libraries.
 #include <malloc.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "qvxlib.h"
 #include "toolkit/bytes.h"
+#include "toolkit/fileio.h"
+#include "toolkit/names.h"
 #include "toolkit/sysutils.h"
 
 namespace qvxlib {
@@ -37,51 +39,61 @@ std::string KindList() {
     return s;
 }
 
-void CommandHelp(const std::string& cmd) {
-    if (cmd == "info") {
-        std::printf(
-            "usage: qvxlib info FILE [--json] [--kind %s]\n"
-            "Prints the library's items as a table, or with --json as one object\n"
-            "{\"kind\", \"count\", \"items\": [...]} with the kind's own fields.\n",
-            KindList().c_str());
-    } else if (cmd == "roundtrip") {
-        std::printf(
-            "usage: qvxlib roundtrip FILE OUT [--kind %s]\n"
-            "Loads FILE through the library classes and saves it to OUT.\n",
-            KindList().c_str());
-    } else if (cmd == "extract") {
-        std::printf(
-            "usage: qvxlib extract FILE DIR [--kind %s]\n"
-            "Writes one file per item into DIR (created when missing), named\n"
-            "<index>_<name>.<ext> from the item's name made safe for file names.\n",
-            KindList().c_str());
-    } else if (cmd == "create") {
-        std::printf("usage:\n");
-        for (auto& k : Kinds())
-            if (k.create) std::printf("  qvxlib %s\n", k.createUsage.c_str());
-    } else if (cmd == "verify") {
-        std::printf(
-            "usage: qvxlib verify FILE... [--json] [--kind %s]\n"
-            "Loads each library through the library classes and decodes every\n"
-            "picture, slide and image. Prints one line per problem (file, item\n"
-            "index and name, message), or with --json a list of objects\n"
-            "{\"file\", \"index\", \"name\", \"message\"}; exits 1 if there was any.\n",
-            KindList().c_str());
-    } else if (cmd == "palette") {
-        std::printf(
-            "usage: qvxlib palette export FILE.CRL OUT.{gpl,pal,act} [--format gpl|jasc|act|riff]\n"
-            "       qvxlib palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]\n"
-            "Export writes the library palette's entries up to the last used one\n"
-            "(.pal is JASC text; --format riff writes a RIFF palette). Import reads\n"
-            "any of the four formats (told apart by content), replaces the palette\n"
-            "from entry 0 and marks the entries the file defines as used; it saves\n"
-            "to OUT.CRL, or back to FILE.CRL when OUT.CRL is not given.\n");
-    } else if (cmd == "form") {
-        std::printf("%s", kFormUsage);
-    } else if (cmd == "render") {
-        std::printf("%s", kRenderUsage);
-    }
+void HelpInfo() {
+    std::printf(
+        "usage: qvxlib info FILE [--json] [--kind %s]\n"
+        "Prints the library's items as a table, or with --json as one object\n"
+        "{\"kind\", \"count\", \"items\": [...]} with the kind's own fields.\n",
+        KindList().c_str());
 }
+
+void HelpRoundtrip() {
+    std::printf(
+        "usage: qvxlib roundtrip FILE OUT [--kind %s]\n"
+        "Loads FILE through the library classes and saves it to OUT.\n",
+        KindList().c_str());
+}
+
+void HelpExtract() {
+    std::printf(
+        "usage: qvxlib extract FILE DIR [--kind %s]\n"
+        "Writes one file per item into DIR (created when missing), named\n"
+        "<index>_<name>.<ext> from the item's name made safe for file names.\n",
+        KindList().c_str());
+}
+
+void HelpCreate() {
+    std::printf("usage:\n");
+    for (auto& k : Kinds())
+        if (k.create) std::printf("  qvxlib %s\n", k.createUsage.c_str());
+}
+
+void HelpVerify() {
+    std::printf(
+        "usage: qvxlib verify FILE... [--json] [--kind %s]\n"
+        "Loads each library through the library classes and decodes every\n"
+        "picture, slide and image. Prints one line per problem (file, item\n"
+        "index and name, message), or with --json a list of objects\n"
+        "{\"file\", \"index\", \"name\", \"message\"}; exits 1 if there was any.\n",
+        KindList().c_str());
+}
+
+void HelpPalette() {
+    std::printf(
+        "usage: qvxlib palette export FILE.CRL OUT.{gpl,pal,act} [--format gpl|jasc|act|riff]\n"
+        "       qvxlib palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]\n"
+        "Export writes the library palette's entries up to the last used one\n"
+        "(.pal is JASC text; --format riff writes a RIFF palette). Import reads\n"
+        "any of the four formats (told apart by content), replaces the palette\n"
+        "from entry 0 and marks the entries the file defines as used; it saves\n"
+        "to OUT.CRL, or back to FILE.CRL when OUT.CRL is not given.\n");
+}
+
+void HelpForm() {
+    std::printf("%s", kFormUsage);
+}
+
+void HelpRender() { std::printf("%s", kRenderUsage); }
 
 // Options that take a value; everything else starting with -- is a flag.
 bool TakesValue(const std::string& o) {
@@ -106,9 +118,14 @@ Args Parse(int argc, char** argv) {
         a.command.clear();
         return a;
     }
+    bool optionsEnded = false;
     for (int i = 2; i < argc; ++i) {
         std::string s = argv[i];
-        if (s.rfind("--", 0) == 0 && s.size() > 2) {
+        if (optionsEnded) {
+            a.positional.push_back(s);
+        } else if (s == "--") {
+            optionsEnded = true;  // everything after it is a file, even "--odd.hcl"
+        } else if (s.rfind("--", 0) == 0 && s.size() > 2) {
             std::string name = s.substr(2), value;
             bool inlineValue = false;
             if (auto eq = name.find('='); eq != std::string::npos) {
@@ -136,25 +153,14 @@ Args Parse(int argc, char** argv) {
     return a;
 }
 
-std::vector<uint8_t> Head(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw tk::EFOpenError(tk::Format(tk::msg::SFOpenError, file.c_str()));
-    std::vector<uint8_t> head(64);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    return head;
-}
-
 const KindHandler& KindOf(const Args& a, const std::string& file) {
     if (auto k = a.Option("kind")) {
         const KindHandler* h = FindKind(*k);
         if (!h) throw UsageError{"unknown kind \"" + *k + "\" (kinds: " + KindList() + ")"};
         return *h;
     }
-    auto head = Head(file);
-    for (auto& k : Kinds())
-        if (k.detect && k.detect(head)) return k;
-    throw tk::Exception("Cannot tell the library kind of " + file + "; give --kind");
+    if (const KindHandler* k = DetectKind(ReadHead(file))) return *k;
+    throw tk::Exception(file + ": cannot tell the library kind; give --kind");
 }
 
 void Need(const Args& a, size_t n, const char* what) {
@@ -163,53 +169,97 @@ void Need(const Args& a, size_t n, const char* what) {
         throw UsageError{"unexpected argument \"" + a.positional[n] + "\""};
 }
 
+// Runs a kind's command on FILE; when it fails and the content says the
+// file is of another kind than --kind named, the message says so.
+template <class Fn>
+int AsKind(const KindHandler& k, const std::string& file, Fn&& fn) {
+    try {
+        return fn();
+    } catch (const ENamed&) {
+        throw;
+    } catch (const std::exception& e) {
+        const KindHandler* found = nullptr;
+        try {
+            found = DetectKind(ReadHead(file));
+        } catch (...) {
+        }
+        if (found && found != &k)
+            throw ENamed(file + ": this is " + WithArticle(found->description) + ", not " +
+                         WithArticle(k.description) + ": " + ErrorText(e));
+        RethrowAbout(file, std::current_exception());
+    }
+}
+
+int Info(const Args& a) {
+    Need(a, 1, "FILE");
+    const std::string& file = a.positional[0];
+    const auto& k = KindOf(a, file);
+    if (!k.info) throw UsageError{"info is not available for " + k.name};
+    return AsKind(k, file, [&] { return k.info(a, file); });
+}
+
+int Roundtrip(const Args& a) {
+    Need(a, 2, "FILE and OUT");
+    const std::string& file = a.positional[0];
+    const auto& k = KindOf(a, file);
+    if (!k.roundtrip) throw UsageError{"roundtrip is not available for " + k.name};
+    // Every picture lives until the save: carved from shared chunks on
+    // huge pages, the whole library costs far fewer page faults than one
+    // block at a time. (Commands whose blocks come and go keep malloc.)
+    tk::TBytes::SetSharedChunks(true);
+    return AsKind(k, file, [&] { return k.roundtrip(a, file, a.positional[1]); });
+}
+
+int Extract(const Args& a) {
+    Need(a, 2, "FILE and DIR");
+    const std::string& file = a.positional[0];
+    const auto& k = KindOf(a, file);
+    if (!k.extract) throw UsageError{"extract is not available for " + k.name};
+    About(a.positional[1], [&] { std::filesystem::create_directories(a.positional[1]); });
+    return AsKind(k, file, [&] { return k.extract(a, file, a.positional[1]); });
+}
+
+int Create(const Args& a) {
+    if (a.positional.empty()) throw UsageError{"missing KIND (kinds: " + KindList() + ")"};
+    const KindHandler* k = FindKind(a.positional[0]);
+    if (!k || !k->create) throw UsageError{"cannot create kind \"" + a.positional[0] + "\""};
+    if (a.positional.size() < 2) throw UsageError{"missing OUT"};
+    std::vector<std::string> inputs(a.positional.begin() + 2, a.positional.end());
+    return k->create(a, a.positional[1], inputs);
+}
+
+// The commands: name, what runs it, its --help. A command added here gets the option
+// parsing ("--", "-" for standard input and output), --help and the error
+// handling of main() with nothing more.
+struct Command {
+    const char* name;
+    int (*run)(const Args&);
+    void (*help)();
+};
+const Command kCommands[] = {
+    {"info", Info, HelpInfo},
+    {"roundtrip", Roundtrip, HelpRoundtrip},
+    {"extract", Extract, HelpExtract},
+    {"create", Create, HelpCreate},
+    {"verify", VerifyCommand, HelpVerify},
+    {"palette", PaletteCommand, HelpPalette},
+    {"form", FormCommand, HelpForm},
+    {"render", RenderCommand, HelpRender},
+};
+
 int Run(const Args& a) {
     if (a.command.empty()) {
         std::printf("%s", kMainHelp);
         return kOk;
     }
-    if (a.Flag("help")) {
-        if (a.command != "info" && a.command != "roundtrip" && a.command != "extract" && a.command != "create" &&
-            a.command != "verify" && a.command != "palette" && a.command != "form" && a.command != "render")
-            throw UsageError{"unknown command \"" + a.command + "\""};
-        CommandHelp(a.command);
-        return kOk;
+    for (const Command& c : kCommands) {
+        if (a.command != c.name) continue;
+        if (a.Flag("help")) {
+            c.help();
+            return kOk;
+        }
+        return c.run(a);
     }
-    if (a.command == "info") {
-        Need(a, 1, "FILE");
-        const auto& k = KindOf(a, a.positional[0]);
-        if (!k.info) throw UsageError{"info is not available for " + k.name};
-        return k.info(a, a.positional[0]);
-    }
-    if (a.command == "roundtrip") {
-        Need(a, 2, "FILE and OUT");
-        const auto& k = KindOf(a, a.positional[0]);
-        if (!k.roundtrip) throw UsageError{"roundtrip is not available for " + k.name};
-        // Every picture lives until the save: carved from shared chunks on
-        // huge pages, the whole library costs far fewer page faults than one
-        // block at a time. (Commands whose blocks come and go keep malloc.)
-        tk::TBytes::SetSharedChunks(true);
-        return k.roundtrip(a, a.positional[0], a.positional[1]);
-    }
-    if (a.command == "extract") {
-        Need(a, 2, "FILE and DIR");
-        const auto& k = KindOf(a, a.positional[0]);
-        if (!k.extract) throw UsageError{"extract is not available for " + k.name};
-        std::filesystem::create_directories(a.positional[1]);
-        return k.extract(a, a.positional[0], a.positional[1]);
-    }
-    if (a.command == "create") {
-        if (a.positional.empty()) throw UsageError{"missing KIND (kinds: " + KindList() + ")"};
-        const KindHandler* k = FindKind(a.positional[0]);
-        if (!k || !k->create) throw UsageError{"cannot create kind \"" + a.positional[0] + "\""};
-        if (a.positional.size() < 2) throw UsageError{"missing OUT"};
-        std::vector<std::string> inputs(a.positional.begin() + 2, a.positional.end());
-        return k->create(a, a.positional[1], inputs);
-    }
-    if (a.command == "verify") return VerifyCommand(a);
-    if (a.command == "palette") return PaletteCommand(a);
-    if (a.command == "form") return FormCommand(a);
-    if (a.command == "render") return RenderCommand(a);
     throw UsageError{"unknown command \"" + a.command + "\""};
 }
 
@@ -224,20 +274,33 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     mallopt(M_TOP_PAD, 16 << 20);
+    // A reader that goes away (| head) is a write error, reported as one,
+    // not a signal; "-" is standard input or output; pipes are read once.
+    std::signal(SIGPIPE, SIG_IGN);
+    tk::SetToolStreams(true);
+    int code = kFailed;
+    std::string error;
     try {
-        return Run(Parse(argc, argv));
+        code = Run(Parse(argc, argv));
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "qvxlib: %s\n(run qvxlib --help for usage)\n", e.message.c_str());
+        std::fprintf(stderr, "qvxlib: %s\n(run qvxlib --help for usage)\n",
+                     tk::ShownText(e.message).c_str());
         return kUsage;
-    } catch (const tk::Exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", e.Message().c_str());
-        return kFailed;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "%s\n", tk::msg::SOutOfMemory);
-        return kFailed;
-    } catch (const std::filesystem::filesystem_error& e) {
-        std::fprintf(stderr, "%s\n", e.what());
+        error = tk::msg::SOutOfMemory;
+    } catch (const std::exception& e) {
+        error = ErrorText(e);
+    } catch (...) {
+        error = "Unknown error";
+    }
+    // What was printed must have reached standard output.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (error.empty()) error = std::string("standard output: ") + std::strerror(errno);
+        code = kFailed;
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "%s\n", tk::ShownText(error).c_str());
         return kFailed;
     }
+    return code;
 }

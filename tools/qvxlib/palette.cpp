@@ -30,7 +30,8 @@ int PaletteCommand(const Args& a) {
         if (!format) throw UsageError{"cannot tell the palette format of " + a.positional[2] + "; give --format"};
         qvx::TIntroLibrary lib;
         LoadIntroLibrary(lib, a.positional[1]);
-        qvx::ExportPaletteFile(lib.Palette(), a.positional[2], format);
+        About(a.positional[2],
+              [&] { qvx::ExportPaletteFile(lib.Palette(), a.positional[2], format); });
         return kOk;
     }
     if (sub == "import") {
@@ -38,9 +39,9 @@ int PaletteCommand(const Args& a) {
             throw UsageError{"usage: palette import FILE.CRL IN.{gpl,pal,act} [OUT.CRL]"};
         qvx::TIntroLibrary lib;
         LoadIntroLibrary(lib, a.positional[1]);
-        qvx::ImportPaletteFile(lib.Palette(), a.positional[2]);
+        About(a.positional[2], [&] { qvx::ImportPaletteFile(lib.Palette(), a.positional[2]); });
         const std::string& out = a.positional.size() == 4 ? a.positional[3] : a.positional[1];
-        lib.SaveToFile(out);
+        About(out, [&] { lib.SaveToFile(out); });
         return kOk;
     }
     throw UsageError{sub.empty() ? "missing export or import" : "unknown palette command \"" + sub + "\""};

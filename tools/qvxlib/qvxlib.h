@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/streams.h"
+#include "toolkit/sysutils.h"
+
 namespace qvxlib {
 
 // Exit codes.
@@ -63,6 +66,57 @@ struct KindHandler {
 bool RegisterKind(KindHandler handler);
 const std::vector<KindHandler>& Kinds();
 const KindHandler* FindKind(const std::string& name);
+
+// The first bytes (up to 64) of an input, and the kind they are, if any.
+std::vector<uint8_t> ReadHead(const std::string& file);
+const KindHandler* DetectKind(const std::vector<uint8_t>& head);
+// "a sound library (.SDL)", "an intro screen library (.CRL)".
+std::string WithArticle(const std::string& description);
+
+// A message that already names what it is about ("FILE: ..."): passed on
+// unchanged by outer About()s.
+class ENamed : public tk::Exception {
+public:
+    using tk::Exception::Exception;
+};
+
+// The text of a failure: the library's own message; a system error that the
+// run-time's table lacks by its system text.
+std::string ErrorText(const std::exception& e);
+// A libjpeg message number ("JPEG error #53") followed by libjpeg's text.
+std::string WithJpegText(const std::string& message);
+[[noreturn]] void RethrowAbout(const std::string& file, std::exception_ptr error);
+
+// Runs fn; a failure comes out as "FILE: message", the library's own text
+// at the end of the line.
+template <class Fn>
+decltype(auto) About(const std::string& file, Fn&& fn) {
+    try {
+        return fn();
+    } catch (const UsageError&) {
+        throw;
+    } catch (...) {
+        RethrowAbout(file, std::current_exception());
+    }
+}
+
+// Runs `load` on FILE; when it fails, the message names the item where the
+// file goes wrong as `walk` finds it ("FILE: image 3 "grass": what the walk
+// saw: the library's own text").
+void LoadNamingItem(const std::string& file, const char* item, const std::function<void()>& load,
+                    const std::function<void(Problems&)>& walk);
+
+// Saves OUT as every writer of the system saves (see tk::TFileSave; "-" is
+// standard output), with what `write` puts into the stream.
+void SaveOutput(const std::string& out, const std::function<void(tk::TStream&)>& write);
+
+// A name from a file as tables and report lines show it: its text (UTF-8,
+// or Latin-1 when it is not UTF-8) with control characters escaped.
+std::string Shown(const std::string& nameBytes);
+// Prints "<path>\n" for a file written, escaped as names are.
+void PrintWritten(const std::string& path);
+// "N images written to OUT".
+void PrintCount(int count, const char* item, const std::string& out);
 
 // A name made safe as a file name: letters, digits, '-', '_', '.', others '_';
 // never empty, never "." or "..".

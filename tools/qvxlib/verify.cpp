@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "qvxlib.h"
+#include "toolkit/names.h"
 #include "toolkit/sysutils.h"
 
 namespace qvxlib {
@@ -13,19 +13,14 @@ namespace qvxlib {
 namespace {
 
 // The kind of `file`: --kind when given, else found from its first bytes.
-const KindHandler* DetectKind(const Args& a, const std::string& file, std::string& error) {
+const KindHandler* KindToVerify(const Args& a, const std::string& file, std::string& error) {
     if (auto k = a.Option("kind")) return FindKind(*k);
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = tk::Format(tk::msg::SFOpenError, file.c_str());
-        return nullptr;
+    try {
+        if (const KindHandler* k = DetectKind(ReadHead(file))) return k;
+        error = "cannot tell the library kind; give --kind";
+    } catch (const std::exception& e) {
+        error = ErrorText(e);
     }
-    std::vector<uint8_t> head(64);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    for (auto& k : Kinds())
-        if (k.detect && k.detect(head)) return &k;
-    error = "Cannot tell the library kind of " + file + "; give --kind";
     return nullptr;
 }
 
@@ -40,7 +35,7 @@ int VerifyCommand(const Args& a) {
     for (const std::string& file : a.positional) {
         Problems found;
         std::string error;
-        const KindHandler* kind = DetectKind(a, file, error);
+        const KindHandler* kind = KindToVerify(a, file, error);
         if (!kind) {
             found.push_back({file, -1, {}, error});
         } else {
@@ -49,7 +44,9 @@ int VerifyCommand(const Args& a) {
             } catch (const std::bad_alloc&) {
                 found.push_back({file, -1, {}, tk::msg::SOutOfMemory});
             } catch (const std::exception& e) {
-                found.push_back({file, -1, {}, e.what()});
+                found.push_back({file, -1, {}, ErrorText(e)});
+            } catch (...) {
+                found.push_back({file, -1, {}, "Unknown error"});
             }
         }
         std::stable_sort(found.begin(), found.end(),
@@ -75,10 +72,12 @@ int VerifyCommand(const Args& a) {
         std::printf("%s\n", j.Text().c_str());
     } else {
         for (const Problem& p : all) {
+            const std::string file = tk::ShownText(p.file), message = tk::ShownText(p.message);
             if (p.index >= 0)
-                std::printf("%s: item %d \"%s\": %s\n", p.file.c_str(), p.index, p.name.c_str(), p.message.c_str());
+                std::printf("%s: item %d \"%s\": %s\n", file.c_str(), p.index,
+                            Shown(p.name).c_str(), message.c_str());
             else
-                std::printf("%s: %s\n", p.file.c_str(), p.message.c_str());
+                std::printf("%s: %s\n", file.c_str(), message.c_str());
         }
     }
     return all.empty() ? kOk : kFailed;
