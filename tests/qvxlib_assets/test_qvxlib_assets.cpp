@@ -162,7 +162,9 @@ TEST_F(QvxlibAssets, BadLibrariesFailWithTheLibraryMessage) {
     WriteBytes(P("notiml.iml"), ImlHeader("IL10", 0));
     r = Run({"info", P("notiml.iml"), "--kind", "sdl"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastErrorLine(), P("notiml.iml") + ": Not a valid Sound Library File");
+    EXPECT_EQ(r.LastErrorLine(), P("notiml.iml") +
+                                     ": this is a palette image library (.IML), not a sound library (.SDL): Not a "
+                                     "valid Sound Library File");
 }
 
 TEST_F(QvxlibAssets, ImlVerifyNamesTheImageWhosePixelsAreCutShort) {

@@ -169,7 +169,9 @@ int RenderCommand(const Args& a) {
             for (int y = 0; y < f.Height; ++y) std::copy_n(f.Row(y), f.Width, picture.Pixels.data() + y * stride);
             const std::vector<uint8_t> bytes = SlideBitmapFile(picture, lib.Palette());
             const std::string path = (std::filesystem::path(*framesDir) / tk::Format("frame_%04d.bmp", n++)).string();
-            tk::WriteFileBytes(path, bytes.data(), bytes.size());
+            SaveOutput(path, [&](tk::TStream& out) {
+                out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+            });
         });
         std::printf("%d frames\n", n);
         return kOk;
@@ -179,9 +181,9 @@ int RenderCommand(const Args& a) {
     GifWriter gif(sizes.Width() * scale, sizes.Height() * scale, lib.Palette(), !a.Flag("once"), a.Flag("plain"));
     Play(lib, timeline, fps, scale, [&](const TIntroFrame& f, int delay) { gif.Add(f, delay); });
     const std::vector<uint8_t> bytes = gif.Finish();
-    tk::TSafeFileStream file(a.positional[1]);
-    file.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-    file.Commit();
+    SaveOutput(a.positional[1], [&](tk::TStream& file) {
+        file.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    });
     return kOk;
 }
 
