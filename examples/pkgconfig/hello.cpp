@@ -1,7 +1,7 @@
 // A QVX program in one file, built without CMake:
 //   g++ hello.cpp $(pkg-config --cflags --libs qvx) -o hello
 // Its window is made in code instead of form data: a screen whose frames
-// cycle through the palette, for 100 frames. QVX_BACKEND=headless runs it
+// cycle through the colours, for 100 frames. QVX_BACKEND=headless runs it
 // with no display.
 #include <cstdio>
 #include <exception>
@@ -17,7 +17,8 @@ int main() {
         qvx::TApplication app;
         auto* form = app.CreateForm<qvx::TForm>();
         auto* screen = new qvx::TQVXScreen(form);  // the form owns it
-        screen->DisplayMode = qvx::TDisplayMode::dm320x240x8;
+        screen->DisplayMode = qvx::TDisplayMode::dm640x480x16;
+        screen->ColorDepth = 16;  // the mode's depth: no question about 256 colours
         screen->SetWindowMode(true);
         int frames = 0;
         screen->OnFlip = [&](tk::TObject*) {
