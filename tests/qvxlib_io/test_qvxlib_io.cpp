@@ -244,6 +244,10 @@ TEST_F(QvxlibIo, MessagesNameTheFileTheItemAndWhatWasFound) {
     std::ofstream(P("left.txt"))
         << "object QVXHiColorImagelib1: TQVXHiColorImagelib\n  Left = 'x'\nend\n";
     ASSERT_EQ(Sh("$Q form binary left.txt left.hcl --resource QVX_HI_COLOR_LIB").status, 0);
+    std::ofstream(P("item.txt"))
+        << "object L: TQVXHiColorImagelib\n  Images = <\n    item\n      Name = 'a'\n"
+           "    end\n    item\n      Name = 5\n    end>\nend\n";
+    ASSERT_EQ(Sh("$Q form binary item.txt item.hcl --resource QVX_HI_COLOR_LIB").status, 0);
 
     const std::pair<std::string, std::string> cases[] = {
         {"info tall.crl",
@@ -268,6 +272,8 @@ TEST_F(QvxlibIo, MessagesNameTheFileTheItemAndWhatWasFound) {
          "empty.bin: 0 bytes of data are not whole cells of a 1 x 1 map"},
         {"verify --kind map a.map", ""},
         {"form text a.bin", "a.bin: Invalid stream format at byte 4"},
+        {"info item.hcl",
+         "item.hcl: image 1: Error reading TQVXImageItem.Name: Invalid property value"},
         {"verify left.hcl",
          "left.hcl: Error reading QVXHiColorImagelib1.Left: Invalid property value"},
         {"info a.crl --kind iml",

@@ -141,6 +141,21 @@ tk::TReadHooks NameFromFile(qvx::TQVXHiColorImagelib& lib) {
     return hooks;
 }
 
+// Loads the library; a failure inside an item names the item by its index.
+void Load(qvx::TQVXHiColorImagelib& lib, const std::string& file, tk::TReadHooks hooks) {
+    int itemsRead = 0;
+    hooks.ItemRead = [&itemsRead, next = hooks.ItemRead](tk::TCollectionItem& item) {
+        ++itemsRead;
+        if (next) next(item);
+    };
+    try {
+        lib.LoadFromFile(file, &hooks);
+    } catch (const tk::Exception& e) {
+        if (e.Message().rfind("Error reading TQVXImageItem", 0) != 0) throw;
+        throw ENamed(file + ": " + tk::Format("image %d: ", itemsRead) + ErrorText(e));
+    }
+}
+
 // What info prints of an item.
 struct Row {
     std::string picture = "empty";
@@ -176,7 +191,7 @@ int Info(const Args& a, const std::string& file) {
         row.height = image->Image().Height();
         image->Image().Clear();
     };
-    lib.LoadFromFile(file, &hooks);
+    Load(lib, file, hooks);
     auto rowOf = [&rows](const qvx::TQVXImageItem* item) {
         auto it = rows.find(item);
         return it == rows.end() ? Row{} : it->second;
@@ -229,7 +244,7 @@ int Info(const Args& a, const std::string& file) {
 int Roundtrip(const Args&, const std::string& in, const std::string& out) {
     qvx::TQVXHiColorImagelib lib(nullptr);
     const tk::TReadHooks hooks = NameFromFile(lib);
-    lib.LoadFromFile(in, &hooks);
+    Load(lib, in, hooks);
     About(out, [&] { lib.SaveToFile(out); });
     return kOk;
 }
@@ -263,7 +278,7 @@ int Extract(const Args&, const std::string& in, const std::string& dir) {
         pending = Stored{};
         image->Image().Clear();
     };
-    lib.LoadFromFile(in, &hooks);
+    Load(lib, in, hooks);
     for (size_t i = 0; i < static_cast<size_t>(lib.Count()); ++i) {
         const qvx::TQVXImageItem* item = lib.Images()->Items(static_cast<int>(i));
         auto found = stored.find(item);
