@@ -30,8 +30,11 @@ const char* kMainHelp =
     "  render IN.CRL OUT.GIF [opts]       play an intro library into an animated GIF\n"
     "\n"
     "The kind is found from the file's content; maps need --kind map.\n"
-    "Exit status: 0 success, 1 the library reported an error (its message is\n"
-    "the last line on stderr), 2 usage error. Each command takes --help.\n";
+    "Any input or output may be a pipe, FIFO or device; - is standard input\n"
+    "or output, and -- ends the options.\n"
+    "Exit status: 0 success, 1 failure (one line, the last on stderr: the file,\n"
+    "the item where there is one, then the library's message), 2 usage error.\n"
+    "Each command takes --help.\n";
 
 std::string KindList() {
     std::string s;
