@@ -185,7 +185,7 @@ std::unique_ptr<bmputil::TBitmapInfo> SlideBitmapInfo(const TIntroSlide& slide,
 
 // ---- The library --------------------------------------------------------------
 
-TIntroLibrary::TIntroLibrary(IIntroLibDialogs* dialogs) : dialogs_(dialogs) {
+TIntroLibrary::TIntroLibrary() {
     ResetLibrary();
 }
 
@@ -272,17 +272,6 @@ TLoadResult TIntroLibrary::LoadFromBytes(std::span<const uint8_t> bytes) {
     return Load(source, std::string());
 }
 
-bool TIntroLibrary::OpenLibrary() {
-    if (!dialogs_) return false;
-    std::optional<std::string> name = dialogs_->OpenFileName();
-    if (!name) return false;
-    if (LoadFromFile(*name) == TLoadResult::InvalidMagic) {
-        dialogs_->ShowError(SInvalidLibrary);
-        return false;
-    }
-    return true;
-}
-
 // ---- Writing ------------------------------------------------------------------
 
 template <class Sink>
@@ -311,16 +300,6 @@ std::vector<uint8_t> TIntroLibrary::SaveToBytes() const {
     MemorySink sink;
     Save(sink);
     return std::move(sink.bytes);
-}
-
-bool TIntroLibrary::SaveLibrary() {
-    if (fileName_.empty()) {
-        std::optional<std::string> name = dialogs_ ? dialogs_->SaveFileName() : std::nullopt;
-        if (!name || name->empty()) return false;
-        fileName_ = *name;
-    }
-    SaveToFile(fileName_);
-    return true;
 }
 
 // ---- Editing ------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // The intro screens library: header with the shared palette, file name and
-// the ordered slides, and the .CRL file format. The main window and qvxlib
-// drive it; file dialogs and message boxes go through IIntroLibDialogs.
+// the ordered slides, and the .CRL file format. Games, the editor and
+// qvxlib use it; the editor asks for file names itself.
 //
 // A .CRL file is the 1036-byte header ("CR10", count, reserved, 256 palette
 // entries) followed by the slides, each a 32-byte record and its 8-bit pixel
@@ -78,35 +78,19 @@ struct TSlideProps {
 // extension, as Latin-1 characters (others become "?"), cut to 8.
 std::string SlideNameFromPath(const std::string& path);
 
-// Dialogs the library asks for. The editor binds them to its windows; tests
-// and qvxlib bind their own.
-class IIntroLibDialogs {
-public:
-    virtual ~IIntroLibDialogs() = default;
-    // The save dialog ("Save Image Library"); nullopt when cancelled.
-    virtual std::optional<std::string> SaveFileName() = 0;
-    // The open dialog ("Open Image Library"); nullopt when cancelled.
-    virtual std::optional<std::string> OpenFileName() = 0;
-    // An error message box with one OK button.
-    virtual void ShowError(const std::string& message) = 0;
-};
-
 inline constexpr const char* SInvalidLibrary = "Invalid Image Library";
 
 enum class TLoadResult { Loaded, InvalidMagic };
 
 /// An intro screens library (.CRL): 256-colour slides sharing one palette,
 /// each with a transition, speed and hold, as Slideshelf makes them. Load,
-/// add and save slides; file dialogs and questions go through
-/// IIntroLibDialogs.
+/// add and save slides.
 class TIntroLibrary {
 public:
-    explicit TIntroLibrary(IIntroLibDialogs* dialogs = nullptr);
+    TIntroLibrary();
     ~TIntroLibrary();
     TIntroLibrary(const TIntroLibrary&) = delete;
     TIntroLibrary& operator=(const TIntroLibrary&) = delete;
-
-    void SetDialogs(IIntroLibDialogs* dialogs) { dialogs_ = dialogs; }
 
     const TIntroLibHeader& Header() const { return header_; }
     TLibPalette& Palette() { return header_.Palette; }
@@ -128,19 +112,12 @@ public:
     // removes both). Nothing happens when the entry has no slide.
     void FreeSlide(int index);
 
-    // Writes the library to its file, asking for a name first when it has
-    // none. False when the dialog was cancelled. The file is written beside
-    // the target and replaces it only when complete.
-    bool SaveLibrary();
-    // Asks for a file and replaces the library with it. False when the
-    // dialog was cancelled or the file was rejected ("Invalid Image Library"
-    // shown; the library is then empty with no file name).
-    bool OpenLibrary();
-
-    // The same without dialogs (qvxlib, tests). Load raises the file
-    // layer's errors ("Read beyond end of file", ...); slides read before a
-    // failure stay, and the count always equals the slides held. The file
-    // name is taken only once a file's header has been read and accepted.
+    // Load raises the file layer's errors ("Read beyond end of file", ...);
+    // slides read before a failure stay, and the count always equals the
+    // slides held. The file name is taken only once a file's header has been
+    // read and accepted; a file rejected for its magic leaves the library
+    // empty with no file name. SaveToFile writes the file beside the target
+    // and puts it in its place only when complete.
     TLoadResult LoadFromFile(const std::string& fileName);
     TLoadResult LoadFromBytes(std::span<const uint8_t> bytes);
     void SaveToFile(const std::string& fileName) const;
@@ -179,7 +156,6 @@ private:
     void CheckIndex(int index) const;
     void SyncCount() { header_.Count = static_cast<int32_t>(slides_.size()); }
 
-    IIntroLibDialogs* dialogs_;
     TIntroLibHeader header_;
     std::string fileName_;
     std::vector<std::unique_ptr<TIntroSlide>> slides_;

@@ -128,22 +128,6 @@ std::string LocalFileName(const QString& name) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-std::optional<std::string> TLibraryDialogs::SaveFileName() {
-    const QString name = dialogs_.SaveFile(parent_, LibrarySaveDialog());
-    if (name.isEmpty()) return std::nullopt;
-    return LocalFileName(name);
-}
-
-std::optional<std::string> TLibraryDialogs::OpenFileName() {
-    const QString name = dialogs_.OpenFile(parent_, LibraryOpenDialog());
-    if (name.isEmpty()) return std::nullopt;
-    return LocalFileName(name);
-}
-
-void TLibraryDialogs::ShowError(const std::string& message) {
-    dialogs_.ShowError(parent_, QStringLiteral("Error"), QString::fromStdString(message));
-}
-
 TFileDialogOptions BitmapOpenDialog() {
     return {"Open Bitmap", "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*", "*.BMP", "BMP", true};
 }

@@ -74,20 +74,6 @@ public:
 // "Bitmap Files (*.BMP)|*.BMP|All Files (*.*)|*.*" as Qt name filters.
 QStringList QtNameFilters(const QString& filter);
 
-// The library's own dialogs (open, save, "Invalid Image Library") routed
-// through IDialogs with the editor's dialog texts.
-class TLibraryDialogs : public qvx::IIntroLibDialogs {
-public:
-    TLibraryDialogs(IDialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
-    std::optional<std::string> SaveFileName() override;
-    std::optional<std::string> OpenFileName() override;
-    void ShowError(const std::string& message) override;
-
-private:
-    IDialogs& dialogs_;
-    QWidget* parent_;
-};
-
 // The editor's three file dialogs.
 TFileDialogOptions BitmapOpenDialog();   // OpenDialog1
 TFileDialogOptions LibrarySaveDialog();  // SaveDialog1

@@ -69,7 +69,7 @@ QAction* MakeAction(QMenu* menu, const char* name, const char* text) {
 // ---- Construction -------------------------------------------------------------------
 
 TfrmMain::TfrmMain(IDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), libDialogs_(dialogs, this), library_(&libDialogs_) {
+    : QMainWindow(parent), dialogs_(dialogs) {
     EnsureResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("QVX Intro Screens Library Editor"));
@@ -363,7 +363,6 @@ void TfrmMain::FormCreate() {
 void TfrmMain::FormDestroy() {
     DiscardBitmap();
     display_ = tk::TBitmap();
-    library_.SetDialogs(nullptr);
     library_.ResetLibrary();
 }
 
@@ -553,8 +552,19 @@ void TfrmMain::dropEvent(QDropEvent* event) {
     RunGuarded([this, file] { OpenLibraryFile(file); });
 }
 
+bool TfrmMain::WriteLibrary() {
+    // A library without a name asks for one first; cancelled, nothing is written.
+    if (library_.FileName().empty()) {
+        const QString name = dialogs_.SaveFile(this, LibrarySaveDialog());
+        if (name.isEmpty()) return false;
+        library_.SetFileName(LocalFileName(name));
+    }
+    library_.SaveToFile(library_.FileName());
+    return true;
+}
+
 bool TfrmMain::SaveLibrary() {
-    if (!library_.SaveLibrary()) return false;
+    if (!WriteLibrary()) return false;
     UndoStack->setClean();
     Remember(library_.FileName());
     return true;
@@ -578,7 +588,7 @@ void TfrmMain::mnuSaveLibAsClick() {
     library_.SetFileName(std::string());
     bool saved = false;
     try {
-        saved = library_.SaveLibrary();
+        saved = WriteLibrary();
     } catch (...) {
         if (library_.FileName().empty()) library_.SetFileName(previous);
         throw;

@@ -202,6 +202,7 @@ private:
     void RepaintPicture();
     void LibraryOpened();  // the window follows a library that was just read
     void LoadLibraryFile(const QString& fileName);  // no question asked
+    bool WriteLibrary();  // to its file, asking for a name when it has none; false when cancelled
     // The library palette becomes `palette`, as one step named `step`
     // (none when nothing changes).
     void SetPalette(const qvx::TLibPalette& palette, const QString& step);
@@ -216,7 +217,6 @@ private:
     void RebuildRecentMenu();
 
     IDialogs& dialogs_;
-    TLibraryDialogs libDialogs_;
     qvx::TIntroLibrary library_;
     TfrmRename* frmRename_ = nullptr;
 
