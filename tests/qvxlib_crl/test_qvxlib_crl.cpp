@@ -420,6 +420,11 @@ TEST_F(Qvxlib, RenderWritesEveryFrameAsABitmapOrASheetAndRefusesMistakes) {
     }
     r = Qvx({"render", Write("bad.crl", {'X', 'Y', 'Z', 'W'}), P("x.gif")});
     EXPECT_EQ(r.code, 1);
+    // A GIF is at most 65535 pixels a side.
+    r = Qvx({"render", Write("wide.crl", CrlBytes("CR10", 1, 0, NewPalette(), {Raw(70000, 1, "w", rng)})), P("x.gif")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("The GIF would be 70000 x 1 pixels; a GIF is at most 65535 a side"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(P("x.gif")));
 }
 
 }  // namespace

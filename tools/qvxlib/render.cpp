@@ -178,6 +178,9 @@ int RenderCommand(const Args& a) {
     }
 
     qvx::TIntroFrames sizes(lib);
+    if (sizes.Width() * scale > 65535 || sizes.Height() * scale > 65535)
+        throw tk::Exception(tk::Format("The GIF would be %d x %d pixels; a GIF is at most 65535 a side",
+                                       sizes.Width() * scale, sizes.Height() * scale));
     GifWriter gif(sizes.Width() * scale, sizes.Height() * scale, lib.Palette(), !a.Flag("once"), a.Flag("plain"));
     Play(lib, timeline, fps, scale, [&](const TIntroFrame& f, int delay) { gif.Add(f, delay); });
     const std::vector<uint8_t> bytes = gif.Finish();
