@@ -6,14 +6,12 @@
 #include <cstdio>
 #include <exception>
 
-#include "platform/com/backend.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/forms.h"
 #include "qvx/runtime/screen.h"
 
 int main() {
     try {
-        platform::SelectBackend(platform::Backend::Real);
         qvx::TApplication app;
         auto* form = app.CreateForm<qvx::TForm>();
         auto* screen = new qvx::TQVXScreen(form);  // the form owns it

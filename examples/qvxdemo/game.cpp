@@ -12,7 +12,6 @@
 #include "platform/ddraw/headless/headless.h"
 #include "platform/ddraw/pixels.h"
 #include "platform/dsound/headless/output.h"
-#include "platform/winsys/messages.h"
 #include "qvx/assets/image_library.h"
 #include "qvx/assets/map_library.h"
 #include "qvx/assets/sound_library.h"
@@ -189,7 +188,6 @@ std::string ParseOptions(int argc, char** argv, Options& o) {
 int Game::Run(const std::string& formFile) {
     // The application may still be told otherwise by QVX_BACKEND.
     platform::SelectBackend(opt_.headless ? platform::Backend::Headless : platform::Backend::Real);
-    if (opt_.headless) winsys::InitHeadlessGui();  // the canvas still needs fonts
     rng_.seed(opt_.seed);
     if (opt_.soak) std::printf("qvxdemo: soak seed %u\n", opt_.seed);
     std::optional<TApplication> application;  // outlives the summary below

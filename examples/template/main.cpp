@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/com/backend.h"
 #include "qvx/runtime/application.h"
 #include "qvx/runtime/formdata.h"
 #include "qvx/runtime/forms.h"
@@ -18,7 +17,6 @@
 int main(int argc, char** argv) {
     const int frames = argc == 3 && std::string(argv[1]) == "--frames" ? std::atoi(argv[2]) : 0;
     try {
-        platform::SelectBackend(platform::Backend::Real);
         qvx::TApplication app;
         qvx::TQVXScreen* screen = nullptr;
         int frame = 0, drawn = 0, x = 0, y = 0, dx = 3, dy = 2;

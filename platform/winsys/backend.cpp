@@ -10,10 +10,15 @@ namespace platform {
 
 namespace {
 Backend g_backend = Backend::Headless;
+bool g_chosen = false;
 }
 
-void SelectBackend(Backend backend) { g_backend = backend; }
+void SelectBackend(Backend backend) {
+    g_backend = backend;
+    g_chosen = true;
+}
 Backend CurrentBackend() { return g_backend; }
+bool BackendChosen() { return g_chosen; }
 
 std::optional<Backend> EnvironmentBackend() {
     const char* value = std::getenv("QVX_BACKEND");

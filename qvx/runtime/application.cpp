@@ -17,11 +17,14 @@ TApplication* Application() {
 TApplication::TApplication() : tk::TComponent(nullptr) {
     if (g_application) throw tk::EInvalidOperation("A program has only one application");
     // QVX_BACKEND wins over the program's own choice, so an unchanged game
-    // runs headless (no display, no sound device) in its tests.
-    if (auto backend = platform::EnvironmentBackend()) {
+    // runs headless (no display, no sound device) in its tests; a game
+    // that chose nothing gets its window.
+    if (auto backend = platform::EnvironmentBackend())
         platform::SelectBackend(*backend);
-        if (*backend == platform::Backend::Headless) winsys::InitHeadlessGui();
-    }
+    else if (!platform::BackendChosen())
+        platform::SelectBackend(platform::Backend::Real);
+    // Headless, the canvas still needs Qt for fonts, with no display.
+    if (platform::CurrentBackend() == platform::Backend::Headless) winsys::InitHeadlessGui();
     winsys::InitEventLoop();
     FHandle = winsys::CreateMessageWindow("TApplication");
     winsys::SetWindowHandler(FHandle.get(), [](winsys::MSG&) {});

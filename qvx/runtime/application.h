@@ -34,8 +34,9 @@ public:
     TK_CLASSNAME(TApplication)
     // Becomes the program's application (Application()). Only one may exist.
     // QVX_BACKEND ("headless" or "real"), when set, selects the platform
-    // backend here, over what the program selected; headless it also
-    // gives Qt what it needs to draw text, with no display.
+    // backend here, over what the program selected; when neither chose,
+    // the real one. Headless it also gives Qt what it needs to draw text,
+    // with no display.
     TApplication();
     ~TApplication() override;
 

@@ -31,6 +31,20 @@ struct Env {
 
 }  // namespace
 
+// With neither the environment nor the program choosing, a game gets its
+// window. Run in a fresh process, where nothing has been chosen yet.
+TEST(BackendEnvironment, AGameThatChoseNothingGetsTheRealBackend) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Env env(nullptr);
+    EXPECT_EXIT(
+        {
+            const bool chosenBefore = platform::BackendChosen();
+            qvx::TApplication app;
+            std::exit(!chosenBefore && platform::CurrentBackend() == Backend::Real ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST(BackendEnvironment, NamesABackendOrNoneAndRefusesOtherValues) {
     struct Case {
         const char* value;
