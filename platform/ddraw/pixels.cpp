@@ -230,22 +230,23 @@ __attribute__((always_inline)) inline void Expand565Loop(const uint16_t* in, int
 
 #if defined(__x86_64__)
 // Sixteen (AVX2) or eight (SSE2, which every x86-64 has) pixels at a time in
-// 16-bit lanes: blue and green make the low half of each pixel, red and an
-// opaque alpha the high half. Either beats what the compiler makes of the
-// plain loop.
+// 16-bit lanes, each faster than what the compiler makes of the plain loop.
+// A field's bits are repeated below it by one multiply: (x * 33) >> 2 for
+// five bits, (x * 65) >> 4 for six, taken as the high half of the product
+// with the field in place (exact for every value). Blue and green make the
+// low half of each pixel, red and an opaque alpha the high half.
+constexpr int16_t kRed = int16_t(0xF800), kGreen = 0x07E0, kTimes33 = 33 << 3, kTimes65 = 65 << 7, kAlpha = -256;
+
 __attribute__((target("avx2"))) void Expand565Avx2(const uint16_t* in, int n, uint32_t* __restrict out) {
-    const __m256i five = _mm256_set1_epi16(31), six = _mm256_set1_epi16(63), alpha = _mm256_set1_epi16(-256);
+    const __m256i red = _mm256_set1_epi16(kRed), green = _mm256_set1_epi16(kGreen);
+    const __m256i k5 = _mm256_set1_epi16(kTimes33), k6 = _mm256_set1_epi16(kTimes65), alpha = _mm256_set1_epi16(kAlpha);
     int i = 0;
     for (; i + 16 <= n; i += 16) {
         const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-        const __m256i r = _mm256_srli_epi16(v, 11);
-        const __m256i g = _mm256_and_si256(_mm256_srli_epi16(v, 5), six);
-        const __m256i b = _mm256_and_si256(v, five);
-        const __m256i r8 = _mm256_or_si256(_mm256_slli_epi16(r, 3), _mm256_srli_epi16(r, 2));
-        const __m256i g8 = _mm256_or_si256(_mm256_slli_epi16(g, 2), _mm256_srli_epi16(g, 4));
-        const __m256i b8 = _mm256_or_si256(_mm256_slli_epi16(b, 3), _mm256_srli_epi16(b, 2));
-        const __m256i bg = _mm256_or_si256(b8, _mm256_slli_epi16(g8, 8));
-        const __m256i ra = _mm256_or_si256(r8, alpha);
+        const __m256i r8 = _mm256_mulhi_epu16(_mm256_and_si256(v, red), k5);
+        const __m256i g8 = _mm256_mulhi_epu16(_mm256_and_si256(v, green), k6);
+        const __m256i b8 = _mm256_mulhi_epu16(_mm256_slli_epi16(v, 11), k5);
+        const __m256i bg = _mm256_or_si256(b8, _mm256_slli_epi16(g8, 8)), ra = _mm256_or_si256(r8, alpha);
         // The unpacks work within 128-bit halves: put the halves in order.
         const __m256i lo = _mm256_unpacklo_epi16(bg, ra), hi = _mm256_unpackhi_epi16(bg, ra);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute2x128_si256(lo, hi, 0x20));
@@ -255,18 +256,15 @@ __attribute__((target("avx2"))) void Expand565Avx2(const uint16_t* in, int n, ui
 }
 
 void Expand565Sse2(const uint16_t* in, int n, uint32_t* __restrict out) {
-    const __m128i five = _mm_set1_epi16(31), six = _mm_set1_epi16(63), alpha = _mm_set1_epi16(-256);
+    const __m128i red = _mm_set1_epi16(kRed), green = _mm_set1_epi16(kGreen);
+    const __m128i k5 = _mm_set1_epi16(kTimes33), k6 = _mm_set1_epi16(kTimes65), alpha = _mm_set1_epi16(kAlpha);
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i r = _mm_srli_epi16(v, 11);
-        const __m128i g = _mm_and_si128(_mm_srli_epi16(v, 5), six);
-        const __m128i b = _mm_and_si128(v, five);
-        const __m128i r8 = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
-        const __m128i g8 = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
-        const __m128i b8 = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
-        const __m128i bg = _mm_or_si128(b8, _mm_slli_epi16(g8, 8));
-        const __m128i ra = _mm_or_si128(r8, alpha);
+        const __m128i r8 = _mm_mulhi_epu16(_mm_and_si128(v, red), k5);
+        const __m128i g8 = _mm_mulhi_epu16(_mm_and_si128(v, green), k6);
+        const __m128i b8 = _mm_mulhi_epu16(_mm_slli_epi16(v, 11), k5);
+        const __m128i bg = _mm_or_si128(b8, _mm_slli_epi16(g8, 8)), ra = _mm_or_si128(r8, alpha);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(bg, ra));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(bg, ra));
     }
