@@ -120,6 +120,30 @@ QVX_INLINE void SelectRow(const u8* a, const u8* b, const u8* m, u8* out, int n)
     SelectTail(a, b, m, out, n);
 }
 
+// What a mask holds in one step of 64 columns.
+enum : u8 { kChunkOld, kChunkNew, kChunkMixed };
+
+QVX_INLINE void Copy64(const u8* src, u8* out) {
+    Vec64 v;
+    std::memcpy(&v, src, 64);
+    std::memcpy(out, &v, 64);
+}
+
+// SelectRow for a row whose steps' kinds are known: steps that are all old
+// or all new are copied from one slide, and only the mixed ones read both.
+QVX_INLINE void SelectRowByChunks(const u8* a, const u8* b, const u8* m, const u8* kinds, u8* out, int n) {
+    if (n < 64) return SelectShort(a, b, m, out, n);
+    for (int i = 0, c = 0; i + 64 <= n; i += 64, ++c) {
+        if (kinds[c] == kChunkOld)
+            Copy64(a + i, out + i);
+        else if (kinds[c] == kChunkNew)
+            Copy64(b + i, out + i);
+        else
+            Select64(a + i, b + i, m + i, out + i);
+    }
+    SelectTail(a, b, m, out, n);
+}
+
 // The same with a mask that repeats every 64 columns, kept in a register.
 QVX_INLINE void SelectRowRepeating(const u8* a, const u8* b, const u8* m, u8* out, int n) {
     if (n < 64) return SelectShort(a, b, m, out, n);
@@ -140,6 +164,7 @@ struct RowMask {
     bool fewRuns = false;
     int split = 0;  // set before Plan: where the second part starts
     bool repeating[2] = {false, false};
+    std::vector<u8> kinds[2];  // each whole step of 64 columns of each part
     int on = 0;
 
     explicit RowMask(int width) : bytes(static_cast<size_t>(width), 0) {}
@@ -165,6 +190,12 @@ struct RowMask {
             const int from = part ? split : 0, whole = ((part ? w : split) - from) / 64 * 64;
             repeating[part] =
                 whole >= 64 && std::memcmp(bytes.data() + from, bytes.data() + from + 64, static_cast<size_t>(whole - 64)) == 0;
+            kinds[part].resize(static_cast<size_t>(whole / 64));
+            for (int c = 0; c < whole / 64; ++c) {
+                const u8* m = bytes.data() + from + c * 64;
+                const bool anyOn = std::memchr(m, 0xFF, 64) != nullptr, anyOff = std::memchr(m, 0, 64) != nullptr;
+                kinds[part][static_cast<size_t>(c)] = anyOn && anyOff ? kChunkMixed : anyOn ? kChunkNew : kChunkOld;
+            }
         }
     }
 };
@@ -250,7 +281,7 @@ public:
             const u8* m = mask.bytes.data() + from;
             if (n <= 0) continue;
             if (!mask.repeating[part]) {
-                SelectRow(A(y) + from, B(y) + from, m, Out(y) + from, n);
+                SelectRowByChunks(A(y) + from, B(y) + from, m, mask.kinds[part].data(), Out(y) + from, n);
                 continue;
             }
             SelectRowRepeating(A(y) + from, B(y) + from, m, Out(y) + from, n);
@@ -580,8 +611,15 @@ QVX_INLINE void DrawEffects(const TIntroFrame& from, const TIntroFrame& to, int 
         case kVerticalStripes: VerticalStripes(p, q); break;
         case kHorizontalStripes: HorizontalStripes(p, q); break;
         case kLargeVerticalStripes: {
+            // Column x is in stripe x * stripes / w; DownAndUp asks for the
+            // columns in order, so each stripe's end is found once rather
+            // than by a division a column.
             const int stripes = std::min(kLargeStripes, w);
-            DownAndUp(p, q, [w, stripes](int x) { return (static_cast<int64_t>(x) * stripes / w) % 2 == 0; });
+            int stripe = 0, end = (w + stripes - 1) / stripes;
+            DownAndUp(p, q, [&](int x) {
+                while (x >= end) ++stripe, end = static_cast<int>(((stripe + 1) * int64_t{w} + stripes - 1) / stripes);
+                return stripe % 2 == 0;
+            });
             break;
         }
         case kLargeHorizontalStripes: {
