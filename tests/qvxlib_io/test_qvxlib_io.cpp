@@ -163,9 +163,11 @@ TEST_F(QvxlibIo, EveryCommandTakesAnyInputAndNeverEndsByASignal) {
 
 // An endless input is read up to a bound, then refused.
 TEST_F(QvxlibIo, EndlessInputIsRefused) {
-    const Shell r = Sh("$Q form text /dev/zero");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastErrLine(), "/dev/zero: More than 1 GiB from a pipe or device");
+    for (const char* command : {"form text", "info"}) {
+        const Shell r = Sh(std::string("$Q ") + command + " /dev/zero");
+        EXPECT_EQ(r.status, 1) << command;
+        EXPECT_EQ(r.LastErrLine(), "/dev/zero: More than 1 GiB from a pipe or device") << command;
+    }
 }
 
 // "-" is standard output for every output, also for a device-like stdout;

@@ -162,7 +162,13 @@ const KindHandler& KindOf(const Args& a, const std::string& file) {
         if (!h) throw UsageError{"unknown kind \"" + *k + "\" (kinds: " + KindList() + ")"};
         return *h;
     }
-    if (const KindHandler* k = DetectKind(ReadHead(file))) return *k;
+    std::vector<uint8_t> head;
+    try {
+        head = ReadHead(file);
+    } catch (...) {
+        RethrowAbout(file, std::current_exception());
+    }
+    if (const KindHandler* k = DetectKind(head)) return *k;
     throw tk::Exception(file + ": cannot tell the library kind; give --kind");
 }
 
