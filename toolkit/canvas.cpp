@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include <QFont>
 #include <QFontMetrics>
 
@@ -206,6 +208,15 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
 void TGraphic::SaveToFile(const std::string& fileName) const {
     TFileStream f(fileName, fmCreate);
     SaveToStream(f);
+}
+
+bool TGraphic::SameData(const TGraphic& other) const {
+    if (this == &other) return true;
+    if (std::strcmp(ClassName(), other.ClassName()) != 0) return false;
+    TMemoryStream mine, theirs;
+    WriteData(mine);
+    other.WriteData(theirs);
+    return mine.Bytes() == theirs.Bytes();
 }
 
 }  // namespace tk

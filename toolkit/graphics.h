@@ -165,6 +165,9 @@ public:
     virtual void ReadData(TStream& stream, int64_t size) = 0;
     virtual void WriteData(TStream& stream) const = 0;
     virtual std::unique_ptr<TGraphic> Clone() const = 0;
+    // True when both are of one kind and write the same data. Copies that
+    // still share their data answer without comparing it.
+    virtual bool SameData(const TGraphic& other) const;
 };
 
 }  // namespace tk

@@ -51,6 +51,11 @@ TPicture& TPicture::operator=(const TPicture& other) {
     return *this;
 }
 
+bool TPicture::SameData(const TPicture& other) const {
+    if (!graphic_ || !other.graphic_) return !graphic_ && !other.graphic_;
+    return graphic_->SameData(*other.graphic_);
+}
+
 void TPicture::SetGraphic(const TGraphic* graphic) { graphic_ = graphic ? graphic->Clone() : nullptr; }
 
 void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) { graphic_ = std::move(graphic); }

@@ -42,6 +42,7 @@ public:
     void ReadData(TStream& stream, int64_t size) override;
     void WriteData(TStream& stream) const override;
     std::unique_ptr<TGraphic> Clone() const override;
+    bool SameData(const TGraphic& other) const override;
     void Assign(const TPersistent& source) override;
 
     const QImage& Image() const;
@@ -82,6 +83,7 @@ public:
     void ReadData(TStream& stream, int64_t size) override;  // 32-bit count, bytes
     void WriteData(TStream& stream) const override;
     std::unique_ptr<TGraphic> Clone() const override;
+    bool SameData(const TGraphic& other) const override;
     void Assign(const TPersistent& source) override;
 
     const TBytes& Bytes() const;
@@ -110,6 +112,7 @@ public:
     void ReadData(TStream& stream, int64_t size) override;  // `size` bytes, no count
     void WriteData(TStream& stream) const override;
     std::unique_ptr<TGraphic> Clone() const override;
+    bool SameData(const TGraphic& other) const override;
     void Assign(const TPersistent& source) override;
     const TBytes& Bytes() const;
 
@@ -134,6 +137,7 @@ public:
     void ReadData(TStream& stream, int64_t size) override;  // count incl. itself, bytes
     void WriteData(TStream& stream) const override;
     std::unique_ptr<TGraphic> Clone() const override;
+    bool SameData(const TGraphic& other) const override;
     void Assign(const TPersistent& source) override;
     bool Enhanced() const;
     const TBytes& Bytes() const;
@@ -173,6 +177,8 @@ public:
     void WritePictureData(TStream& stream) const;
     void Clear() { graphic_.reset(); }
     void Exchange(TPicture& other) noexcept { graphic_.swap(other.graphic_); }
+    // True when both hold no graphic, or graphics with the same data.
+    bool SameData(const TPicture& other) const;
 
 private:
     std::unique_ptr<TGraphic> graphic_;

@@ -187,6 +187,19 @@ void TBitmap::WriteData(TStream& stream) const {
 
 std::unique_ptr<TGraphic> TBitmap::Clone() const { return std::make_unique<TBitmap>(*this); }
 
+bool TBitmap::SameData(const TGraphic& other) const {
+    // Copies share their pixels until one is drawn on; those need no
+    // comparison. Anything else is compared as written.
+    if (const auto* o = dynamic_cast<const TBitmap*>(&other)) {
+        d->Flush();
+        o->d->Flush();
+        if (d->image.cacheKey() == o->d->image.cacheKey() && d->bpp == o->d->bpp && d->core == o->d->core &&
+            d->palette == o->d->palette)
+            return true;
+    }
+    return TGraphic::SameData(other);
+}
+
 void TBitmap::Assign(const TPersistent& source) {
     if (auto* b = dynamic_cast<const TBitmap*>(&source)) {
         *this = *b;

@@ -1,5 +1,7 @@
 // TIcon: the bytes of an .ico file, kept exactly; the size of its first
 // image; drawn through Qt's icon reader.
+#include <algorithm>
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -91,6 +93,14 @@ void TIcon::ReadData(TStream& stream, int64_t size) {
 void TIcon::WriteData(TStream& stream) const { SaveToStream(stream); }
 
 std::unique_ptr<TGraphic> TIcon::Clone() const { return std::make_unique<TIcon>(*this); }
+
+bool TIcon::SameData(const TGraphic& other) const {
+    const auto* o = dynamic_cast<const TIcon*>(&other);
+    if (!o) return false;
+    const TBytes& a = d->bytes;
+    const TBytes& b = o->d->bytes;
+    return d == o->d || std::equal(a.data(), a.data() + a.size(), b.data(), b.data() + b.size());
+}
 
 void TIcon::Assign(const TPersistent& source) {
     if (auto* i = dynamic_cast<const TIcon*>(&source)) {

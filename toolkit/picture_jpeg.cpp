@@ -1,6 +1,8 @@
 // TJPEGImage: the file's bytes, kept unchanged, plus the size from its
 // header; pixels are decoded on first use and cached where every copy sees
 // them.
+#include <algorithm>
+
 #include "jpegcodec.h"
 #include "picture.h"
 #include "streamblock.h"
@@ -65,6 +67,14 @@ void TJPEGImage::WriteData(TStream& stream) const {
 }
 
 std::unique_ptr<TGraphic> TJPEGImage::Clone() const { return std::make_unique<TJPEGImage>(*this); }
+
+bool TJPEGImage::SameData(const TGraphic& other) const {
+    const auto* o = dynamic_cast<const TJPEGImage*>(&other);
+    if (!o) return false;
+    const TBytes& a = d->bytes;
+    const TBytes& b = o->d->bytes;
+    return d == o->d || std::equal(a.data(), a.data() + a.size(), b.data(), b.data() + b.size());
+}
 
 void TJPEGImage::Assign(const TPersistent& source) {
     if (auto* j = dynamic_cast<const TJPEGImage*>(&source)) {

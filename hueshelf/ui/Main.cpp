@@ -321,10 +321,29 @@ void TForm1::FormCreate() {
     StartHistory();
 }
 
-bool TForm1::Modified() const { return !UndoStack->isClean(); }
+bool TForm1::Modified() const {
+    if (UndoStack->isClean()) return false;
+    const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    if (static_cast<size_t>(images->Count()) != saved_.size()) return true;
+    for (int i = 0; i < images->Count(); ++i) {
+        const auto* item = images->Items(i);
+        const auto& [name, picture] = saved_[static_cast<size_t>(i)];
+        if (item->Name() != name || !item->Image().SameData(picture)) return true;
+    }
+    return false;
+}
+
+void TForm1::MarkSaved() {
+    UndoStack->setClean();
+    const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
+    saved_.clear();
+    saved_.reserve(static_cast<size_t>(images->Count()));
+    for (int i = 0; i < images->Count(); ++i) saved_.emplace_back(images->Items(i)->Name(), images->Items(i)->Image());
+}
 
 void TForm1::StartHistory() {
     UndoStack->clear();
+    MarkSaved();
     ++typingSession_;
 }
 
@@ -443,7 +462,7 @@ void TForm1::Save1Click() { SaveLibrary(); }
 bool TForm1::SaveLibrary() {
     if (!CurrentFile.empty()) {
         QVXHiColorImagelib1->SaveToFile(CurrentFile);
-        UndoStack->setClean();
+        MarkSaved();
         Remember(CurrentFile);
         return true;
     }
@@ -460,7 +479,7 @@ void TForm1::SaveAs1Click() {
 void TForm1::SaveLibraryAs(const std::string& fileName) {
     QVXHiColorImagelib1->SaveToFile(fileName);
     CurrentFile = fileName;
-    UndoStack->setClean();
+    MarkSaved();
     Remember(fileName);
 }
 

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Controls.h"
@@ -74,8 +75,10 @@ public:
     // The library's changes, one step per command; its clean state is the
     // library as last loaded or saved.
     QUndoStack* UndoStack = nullptr;
-    // The library differs from what was last loaded or saved (the stack is
-    // not at its clean state).
+    // The library differs from what was last loaded or saved: at the
+    // stack's clean state it does not; elsewhere its names and pictures are
+    // compared with those kept at the last load or save (steps that cancel
+    // each other, such as a move down and back up, leave it unmodified).
     bool Modified() const;
 
     // Replaces the list's entries by the names of the library's items.
@@ -137,6 +140,8 @@ private:
     // A new library or one just loaded: nothing to undo, nothing unsaved.
     void StartHistory();
     void Push(std::unique_ptr<QUndoCommand> step);
+    // Keeps the library as it now is as the one last loaded or saved.
+    void MarkSaved();
     void AppendPicture(const std::string& fileName);
     void Remember(const std::string& fileName);  // into the recent files
     void RebuildRecentMenu();
@@ -150,4 +155,7 @@ private:
     // Keystrokes in the name edit merge into one step while they belong to
     // one session; selecting an entry, undo and redo start a new one.
     int typingSession_ = 0;
+    // Each image's name and picture at the last load or save; the pictures
+    // share their data with the library's, so keeping them costs no copy.
+    std::vector<std::pair<std::string, tk::TPicture>> saved_;
 };

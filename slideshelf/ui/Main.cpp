@@ -565,7 +565,7 @@ bool TfrmMain::WriteLibrary() {
 
 bool TfrmMain::SaveLibrary() {
     if (!WriteLibrary()) return false;
-    UndoStack->setClean();
+    MarkSaved();
     Remember(library_.FileName());
     return true;
 }
@@ -597,7 +597,7 @@ void TfrmMain::mnuSaveLibAsClick() {
         library_.SetFileName(previous);
         return;
     }
-    UndoStack->setClean();
+    MarkSaved();
     Remember(library_.FileName());
 }
 

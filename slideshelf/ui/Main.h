@@ -162,7 +162,10 @@ public:
     // The library's changes, one step per command; its clean state is the
     // library as last opened or saved.
     QUndoStack* UndoStack;
-    // The library differs from what was last opened or saved.
+    // The library differs from what was last opened or saved: at the
+    // stack's clean state it does not; elsewhere it is compared with a
+    // print of the file's contents taken at the last open or save (steps
+    // that cancel each other leave it unmodified).
     bool Modified() const;
     // After an undo or redo: an entry (>= 0) selected and shown as a click
     // shows it, kShowNoEntry or kShowPalette (undo_commands.h).
@@ -213,11 +216,17 @@ private:
     // A new or just opened library: nothing to undo, nothing unsaved.
     void StartHistory();
     void Push(std::unique_ptr<QUndoCommand> step);
+    // Keeps the library as it now is as the one last opened or saved.
+    void MarkSaved();
+    // What Save would write, in short: the header, each slide's record and
+    // a hash of its pixels.
+    std::vector<uint8_t> Print() const;
     void Remember(const std::string& fileName);  // into the recent files
     void RebuildRecentMenu();
 
     IDialogs& dialogs_;
     qvx::TIntroLibrary library_;
+    std::vector<uint8_t> savedPrint_;  // Print() at the last open or save
     TfrmRename* frmRename_ = nullptr;
 
     std::unique_ptr<bmputil::TBitmapInfo> bitmapInfo_;

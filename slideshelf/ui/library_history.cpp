@@ -1,6 +1,7 @@
 // TfrmMain's Edit menu, its undo steps and the question before unsaved
 // changes are thrown away.
 #include <QCloseEvent>
+#include <QHashFunctions>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
@@ -34,9 +35,40 @@ void TfrmMain::BuildEditMenu() {
     Edit1->addAction(mnuRedo);
 }
 
-bool TfrmMain::Modified() const { return !UndoStack->isClean(); }
+bool TfrmMain::Modified() const { return !UndoStack->isClean() && Print() != savedPrint_; }
 
-void TfrmMain::StartHistory() { UndoStack->clear(); }
+std::vector<uint8_t> TfrmMain::Print() const {
+    std::vector<uint8_t> print;
+    auto append = [&print](const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        print.insert(print.end(), b, b + n);
+    };
+    append(&library_.Header(), sizeof(qvx::TIntroLibHeader));
+    for (int i = 0; i < library_.SlideCount(); ++i) {
+        const qvx::TIntroSlide* slide = library_.Slide(i);
+        if (!slide) {
+            print.push_back(0);
+            continue;
+        }
+        print.push_back(1);
+        append(static_cast<const qvx::TIntroSlideRecord*>(slide), sizeof(qvx::TIntroSlideRecord));
+        const uint64_t size = slide->Pixels.size();
+        const uint64_t hash = qHashBits(slide->Pixels.data(), slide->Pixels.size(), 0x51de5);
+        append(&size, sizeof size);
+        append(&hash, sizeof hash);
+    }
+    return print;
+}
+
+void TfrmMain::MarkSaved() {
+    UndoStack->setClean();
+    savedPrint_ = Print();
+}
+
+void TfrmMain::StartHistory() {
+    UndoStack->clear();
+    MarkSaved();
+}
 
 void TfrmMain::Push(std::unique_ptr<QUndoCommand> step) { UndoStack->push(step.release()); }
 
