@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "bmputil/bmputil.h"
@@ -168,54 +169,59 @@ struct RowMask {
     int on = 0;
 
     explicit RowMask(int width) : bytes(static_cast<size_t>(width), 0) {}
-    // After the bytes (and split) are set.
+    // After the bytes (and split) are set. The runs are found with memchr,
+    // a run at a time, only while they are few.
     void Plan() {
         const int w = static_cast<int>(bytes.size());
-        on = 0;
+        const u8* m = bytes.data();
         runs.clear();
         fewRuns = true;
-        for (int x = 0; x < w; ++x) {
-            if (!bytes[static_cast<size_t>(x)]) continue;
-            ++on;
-            if (x > 0 && bytes[static_cast<size_t>(x - 1)]) {
-                if (fewRuns) runs.back().second = x + 1;
-            } else if (runs.size() < kFewRuns) {
-                runs.push_back({x, x + 1});
-            } else {
+        for (int x = 0; x < w;) {
+            const auto* start = static_cast<const u8*>(std::memchr(m + x, 0xFF, static_cast<size_t>(w - x)));
+            if (!start) break;
+            if (runs.size() == kFewRuns) {
                 fewRuns = false;
+                break;
             }
+            const int x0 = static_cast<int>(start - m);
+            const auto* stop = static_cast<const u8*>(std::memchr(start, 0, static_cast<size_t>(w - x0)));
+            x = stop ? static_cast<int>(stop - m) : w;
+            runs.push_back({x0, x});
         }
+        on = 0;
         split = std::clamp(split, 0, w);
+        if (fewRuns) {
+            for (auto [x0, x1] : runs) on += x1 - x0;
+            return;  // drawn from the runs: nothing more is needed
+        }
+        for (int x = 0; x < w; ++x) on += m[x] & 1;
         for (int part = 0; part < 2; ++part) {
             const int from = part ? split : 0, whole = ((part ? w : split) - from) / 64 * 64;
             repeating[part] =
-                whole >= 64 && std::memcmp(bytes.data() + from, bytes.data() + from + 64, static_cast<size_t>(whole - 64)) == 0;
+                whole >= 64 && std::memcmp(m + from, m + from + 64, static_cast<size_t>(whole - 64)) == 0;
             kinds[part].resize(static_cast<size_t>(whole / 64));
             for (int c = 0; c < whole / 64; ++c) {
-                const u8* m = bytes.data() + from + c * 64;
-                const bool anyOn = std::memchr(m, 0xFF, 64) != nullptr, anyOff = std::memchr(m, 0, 64) != nullptr;
-                kinds[part][static_cast<size_t>(c)] = anyOn && anyOff ? kChunkMixed : anyOn ? kChunkNew : kChunkOld;
+                const u8* step = m + from + c * 64;
+                int shown = 0;
+                for (int k = 0; k < 64; ++k) shown += step[k] & 1;
+                kinds[part][static_cast<size_t>(c)] = shown == 0 ? kChunkOld : shown == 64 ? kChunkNew : kChunkMixed;
             }
         }
     }
 };
 
-// Copies n bytes in 64-byte steps, the last one overlapping: inlined into
-// the effects (built for each processor level), the short spans of a row
-// cost no call.
+// Copies n bytes in 64-byte steps: the first and the last may overlap the
+// others, and those between start on a 64-byte boundary of the target, so
+// no store is split across two cache lines. Inlined into the effects (built
+// for each processor level), the short spans of a row cost no call.
 QVX_INLINE void CopySpan(u8* dst, const u8* src, int n) {
     if (n < 64) {
         if (n > 0) std::memcpy(dst, src, static_cast<size_t>(n));
         return;
     }
-    for (int i = 0; i + 64 < n; i += 64) {
-        Vec64 v;
-        std::memcpy(&v, src + i, 64);
-        std::memcpy(dst + i, &v, 64);
-    }
-    Vec64 v;
-    std::memcpy(&v, src + n - 64, 64);
-    std::memcpy(dst + n - 64, &v, 64);
+    Copy64(src, dst);
+    for (int i = 64 - static_cast<int>(reinterpret_cast<uintptr_t>(dst) & 63); i + 64 < n; i += 64) Copy64(src + i, dst + i);
+    Copy64(src + n - 64, dst + n - 64);
 }
 
 class Painter {
@@ -294,6 +300,12 @@ public:
             mask.split == 0 && mask.repeating[1]) {
             Flush();
             return SelectRowRepeating(A(y0), B(y0), mask.bytes.data(), Out(y0), (y1 - y0) * w_);
+        }
+        if (y1 - y0 > 1 && !mask.fewRuns && mask.on > 0 && mask.on < w_ && mask.split == 0 && !mask.repeating[1]) {
+            // Every row blends by the same steps: straight to them.
+            Flush();
+            for (int y = y0; y < y1; ++y) SelectRowByChunks(A(y), B(y), mask.bytes.data(), mask.kinds[1].data(), Out(y), w_);
+            return;
         }
         for (int y = y0; y < y1; ++y) Select(y, mask);
     }
@@ -472,31 +484,43 @@ QVX_INLINE void HorizontalLines(Painter& p, int64_t q) {
     for (int y = 0; y < h; ++y) p.RowFrom(y, ranks[static_cast<size_t>(y)] < shown ? p.B(y) : p.A(y));
 }
 
-// Columns in two classes (class(x) true or false): the first class wipes
-// down from the top, the other up from the bottom.
-template <class Class>
-QVX_INLINE void DownAndUp(Painter& p, int64_t q, Class firstClass) {
+// Columns in two classes: the first class (the columns `markFirst` sets to
+// 0xFF in a mask of zeros) wipes down from the top, the other up from the
+// bottom. Only the masks some rows use are made.
+template <class MarkFirst>
+QVX_INLINE void DownAndUp(Painter& p, int64_t q, MarkFirst markFirst) {
     const int w = p.W(), h = p.H(), d = Part(h, q);
-    RowMask first(w), second(w);
-    for (int x = 0; x < w; ++x) {
-        const bool c = firstClass(x);
-        first.bytes[static_cast<size_t>(x)] = c ? 0xFF : 0;
-        second.bytes[static_cast<size_t>(x)] = c ? 0 : 0xFF;
-    }
-    first.Plan();
-    second.Plan();
     // Rows change their kind only at d and h - d.
     const int cuts[] = {0, std::min(d, h - d), std::max(d, h - d), h};
+    std::optional<RowMask> first, second;
+    bool firstPlanned = false;
+    auto mask = [&](bool ofFirst) -> const RowMask& {
+        if (!first) {
+            first.emplace(w);
+            markFirst(first->bytes.data());
+        }
+        if (ofFirst) {
+            if (!firstPlanned) first->Plan();
+            firstPlanned = true;
+            return *first;
+        }
+        if (!second) {
+            second.emplace(w);
+            const u8* a = first->bytes.data();
+            u8* b = second->bytes.data();
+            for (int x = 0; x < w; ++x) b[x] = static_cast<u8>(~a[x]);
+            second->Plan();
+        }
+        return *second;
+    };
     for (int i = 0; i < 3; ++i) {
         const int y0 = cuts[i], y1 = cuts[i + 1];
         if (y0 >= y1) continue;
         const bool down = y0 < d, up = y0 >= h - d;
         if (down && up)
             for (int y = y0; y < y1; ++y) p.RowFrom(y, p.B(y));
-        else if (down)
-            p.Select(y0, y1, first);
-        else if (up)
-            p.Select(y0, y1, second);
+        else if (down || up)
+            p.Select(y0, y1, mask(down));
         else
             for (int y = y0; y < y1; ++y) p.RowFrom(y, p.A(y));
     }
@@ -601,7 +625,11 @@ QVX_INLINE void DrawEffects(const TIntroFrame& from, const TIntroFrame& to, int 
         case kQuarters: Quarters(p, q); break;
         case kVerticalLines: VerticalLines(p, q); break;
         case kHorizontalLines: HorizontalLines(p, q); break;
-        case kUpDownLines: DownAndUp(p, q, [](int x) { return x % 2 == 0; }); break;
+        case kUpDownLines:
+            DownAndUp(p, q, [w](u8* m) {
+                for (int x = 0; x < w; x += 2) m[x] = 0xFF;
+            });
+            break;
         case kLeftRightLines: RightAndLeft(p, q, [](int y) { return y % 2 == 0; }); break;
         case kDrip: Drip(p, q); break;
         case kDiagonalTopLeft: Diagonal(p, q, false, false); break;
@@ -611,14 +639,15 @@ QVX_INLINE void DrawEffects(const TIntroFrame& from, const TIntroFrame& to, int 
         case kVerticalStripes: VerticalStripes(p, q); break;
         case kHorizontalStripes: HorizontalStripes(p, q); break;
         case kLargeVerticalStripes: {
-            // Column x is in stripe x * stripes / w; DownAndUp asks for the
-            // columns in order, so each stripe's end is found once rather
-            // than by a division a column.
+            // Stripe k covers columns [k * w / stripes, (k + 1) * w / stripes),
+            // rounded up; the even ones are the first class.
             const int stripes = std::min(kLargeStripes, w);
-            int stripe = 0, end = (w + stripes - 1) / stripes;
-            DownAndUp(p, q, [&](int x) {
-                while (x >= end) ++stripe, end = static_cast<int>(((stripe + 1) * int64_t{w} + stripes - 1) / stripes);
-                return stripe % 2 == 0;
+            DownAndUp(p, q, [w, stripes](u8* m) {
+                for (int k = 0; k < stripes; k += 2) {
+                    const int64_t x0 = (k * int64_t{w} + stripes - 1) / stripes;
+                    const int64_t x1 = ((k + 1) * int64_t{w} + stripes - 1) / stripes;
+                    std::memset(m + x0, 0xFF, static_cast<size_t>(x1 - x0));
+                }
             });
             break;
         }
