@@ -17,12 +17,16 @@ namespace tk {
 // window is to show afterwards) to Show().
 class TDoneStep : public QUndoCommand {
 public:
-    void undo() final { Show(Back()); }
+    void undo() final {
+        BeforeChange();
+        Show(Back());
+    }
     void redo() final {
         if (!pushed_) {
             pushed_ = true;
             return;
         }
+        BeforeChange();
         Show(Forward());
     }
     // Makes the change (also called by the command before pushing).
@@ -32,6 +36,8 @@ public:
 
 protected:
     using QUndoCommand::QUndoCommand;
+    // Called before an undo or a redo changes anything.
+    virtual void BeforeChange() {}
     virtual void Show(int shown) = 0;
 
 private:

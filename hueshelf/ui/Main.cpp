@@ -323,6 +323,7 @@ void TForm1::FormCreate() {
 
 bool TForm1::Modified() const {
     if (UndoStack->isClean()) return false;
+    if (savedPending_ || !savedKnown_) return true;
     const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     if (static_cast<size_t>(images->Count()) != saved_.size()) return true;
     for (int i = 0; i < images->Count(); ++i) {
@@ -335,8 +336,15 @@ bool TForm1::Modified() const {
 
 void TForm1::MarkSaved() {
     UndoStack->setClean();
-    const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     saved_.clear();
+    savedPending_ = true;
+    savedKnown_ = true;
+}
+
+void TForm1::BeforeChange() {
+    if (!savedPending_) return;
+    savedPending_ = false;
+    const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     saved_.reserve(static_cast<size_t>(images->Count()));
     for (int i = 0; i < images->Count(); ++i) saved_.emplace_back(images->Items(i)->Name(), images->Items(i)->Image());
 }
@@ -347,7 +355,12 @@ void TForm1::StartHistory() {
     ++typingSession_;
 }
 
-void TForm1::Push(std::unique_ptr<QUndoCommand> step) { UndoStack->push(step.release()); }
+void TForm1::Push(std::unique_ptr<QUndoCommand> step) {
+    // A change made without BeforeChange leaves nothing to compare with:
+    // Modified then follows the steps alone.
+    if (savedPending_) savedKnown_ = false;
+    UndoStack->push(step.release());
+}
 
 void TForm1::FormCloseQuery(bool& CanClose) {
     // The user asked to keep the library: if the save dialog is cancelled
@@ -516,6 +529,7 @@ void TForm1::Edit1Change() {
     const qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Items(selected);
     std::string name = tk::NameFromText(text, item->Name(), tk::TNameEncoding::Utf8);
     if (name == item->Name()) return;
+    BeforeChange();
     auto step = std::make_unique<hueshelf::TRenameImage>(*this, selected, item->Name(), std::move(name),
                                                          typingSession_);
     step->Forward();
@@ -547,6 +561,7 @@ void TForm1::AddPictureFiles(const std::vector<std::string>& fileNames) {
 void TForm1::AppendPicture(const std::string& fileName) {
     tk::TPicture picture;
     picture.LoadFromFile(fileName);  // the kind comes from the extension
+    BeforeChange();
     qvx::TQVXImageItem* item = QVXHiColorImagelib1->Images()->Add();
     item->SetImage(picture);
     item->SetName(tk::Format("Image%d", QVXHiColorImagelib1->Count()));
@@ -562,6 +577,7 @@ void TForm1::AppendPicture(const std::string& fileName) {
 void TForm1::SpeedButton1Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k <= 0) return;
+    BeforeChange();
     auto step = std::make_unique<hueshelf::TMoveImage>(*this, k - 1, k);
     step->Forward();
     RebuildList();
@@ -574,6 +590,7 @@ void TForm1::SpeedButton1Click() {
 void TForm1::SpeedButton2Click() {
     const int k = ListBox1->ItemIndex();
     if (ListBox1->Count() == 0 || k < 0 || k >= ListBox1->Count() - 1) return;
+    BeforeChange();
     auto step = std::make_unique<hueshelf::TMoveImage>(*this, k, k);
     step->Forward();
     RebuildList();
@@ -588,6 +605,7 @@ void TForm1::SpeedButton3Click() {
     if (ListBox1->Count() == 0 || k < 0) return;
     // The entry shows item k's name; every item of that name goes (compared
     // as stored bytes), the others keep their order.
+    BeforeChange();
     auto step = std::make_unique<hueshelf::TDeleteImages>(*this, QVXHiColorImagelib1->Images()->Items(k)->Name(), k);
     step->Forward();
     RebuildList();

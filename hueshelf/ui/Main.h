@@ -102,6 +102,10 @@ public:
     // After an undo or redo: the list rebuilt, entry `index` selected and
     // shown as a click shows it (nothing selected or shown for -1).
     void ShowAfterStep(int index);
+    // Called before every change to the library: the first change after a
+    // load or save first keeps the names and pictures Modified compares
+    // with (taken then rather than at the load, which stays quick).
+    void BeforeChange();
 
 public slots:
     void FormCreate();
@@ -155,7 +159,10 @@ private:
     // Keystrokes in the name edit merge into one step while they belong to
     // one session; selecting an entry, undo and redo start a new one.
     int typingSession_ = 0;
-    // Each image's name and picture at the last load or save; the pictures
-    // share their data with the library's, so keeping them costs no copy.
+    // Each image's name and picture at the last load or save, once the
+    // library has changed since; the pictures share their data with the
+    // library's, so keeping them costs no copy.
     std::vector<std::pair<std::string, tk::TPicture>> saved_;
+    bool savedPending_ = false;  // saved_ is still to be taken
+    bool savedKnown_ = true;     // false: a change came before saved_ was taken
 };

@@ -43,6 +43,8 @@ void ExchangeImages(qvx::TQVXCollection& images, int a, int b) {
 
 qvx::TQVXCollection& TLibraryStep::Images() const { return *form_.QVXHiColorImagelib1->Images(); }
 
+void TLibraryStep::BeforeChange() { form_.BeforeChange(); }
+
 void TLibraryStep::Show(int entry) { form_.ShowAfterStep(entry); }
 
 // ---- Add --------------------------------------------------------------------------

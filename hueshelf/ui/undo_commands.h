@@ -30,6 +30,7 @@ struct TTakenImage {
 class TLibraryStep : public tk::TDoneStep {
 protected:
     TLibraryStep(TForm1& form, const QString& text) : TDoneStep(text), form_(form) {}
+    void BeforeChange() override;
     void Show(int entry) override;
     qvx::TQVXCollection& Images() const;
     TForm1& form_;
