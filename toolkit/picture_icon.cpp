@@ -1,7 +1,5 @@
 // TIcon: the bytes of an .ico file, kept exactly; the size of its first
 // image; drawn through Qt's icon reader.
-#include <algorithm>
-
 #include <QBuffer>
 #include <QImageReader>
 
@@ -96,10 +94,7 @@ std::unique_ptr<TGraphic> TIcon::Clone() const { return std::make_unique<TIcon>(
 
 bool TIcon::SameData(const TGraphic& other) const {
     const auto* o = dynamic_cast<const TIcon*>(&other);
-    if (!o) return false;
-    const TBytes& a = d->bytes;
-    const TBytes& b = o->d->bytes;
-    return d == o->d || std::equal(a.data(), a.data() + a.size(), b.data(), b.data() + b.size());
+    return o && (d == o->d || d->bytes == o->d->bytes);
 }
 
 void TIcon::Assign(const TPersistent& source) {

@@ -1,8 +1,6 @@
 // TJPEGImage: the file's bytes, kept unchanged, plus the size from its
 // header; pixels are decoded on first use and cached where every copy sees
 // them.
-#include <algorithm>
-
 #include "jpegcodec.h"
 #include "picture.h"
 #include "streamblock.h"
@@ -70,10 +68,7 @@ std::unique_ptr<TGraphic> TJPEGImage::Clone() const { return std::make_unique<TJ
 
 bool TJPEGImage::SameData(const TGraphic& other) const {
     const auto* o = dynamic_cast<const TJPEGImage*>(&other);
-    if (!o) return false;
-    const TBytes& a = d->bytes;
-    const TBytes& b = o->d->bytes;
-    return d == o->d || std::equal(a.data(), a.data() + a.size(), b.data(), b.data() + b.size());
+    return o && (d == o->d || d->bytes == o->d->bytes);
 }
 
 void TJPEGImage::Assign(const TPersistent& source) {

@@ -1,7 +1,5 @@
 // TMetafile: an enhanced or placeable Windows metafile, its bytes kept
 // exactly; played through our own renderer when drawn.
-#include <algorithm>
-
 #include "metafilecodec.h"
 #include "picture.h"
 #include "streamblock.h"
@@ -65,10 +63,7 @@ std::unique_ptr<TGraphic> TMetafile::Clone() const { return std::make_unique<TMe
 
 bool TMetafile::SameData(const TGraphic& other) const {
     const auto* o = dynamic_cast<const TMetafile*>(&other);
-    if (!o) return false;
-    const TBytes& a = d->bytes;
-    const TBytes& b = o->d->bytes;
-    return d == o->d || std::equal(a.data(), a.data() + a.size(), b.data(), b.data() + b.size());
+    return o && (d == o->d || d->bytes == o->d->bytes);
 }
 
 void TMetafile::Assign(const TPersistent& source) {
