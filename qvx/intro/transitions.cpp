@@ -294,14 +294,15 @@ public:
         }
     }
     // Rows y0..y1 with one mask: one pass over them all when the rows lie
-    // end to end and the mask repeats along them.
+    // end to end and the mask repeats along them; otherwise, when every row
+    // blends, each row straight by the mask's steps.
     QVX_INLINE void Select(int y0, int y1, const RowMask& mask) {
-        if (y1 - y0 > 1 && out_.Pitch == w_ && w_ % 64 == 0 && !mask.fewRuns && mask.on > 0 && mask.on < w_ &&
-            mask.split == 0 && mask.repeating[1]) {
+        const bool blendAlike = y1 - y0 > 1 && !mask.fewRuns && mask.on > 0 && mask.on < w_ && mask.split == 0;
+        if (blendAlike && mask.repeating[1] && out_.Pitch == w_ && w_ % 64 == 0) {
             Flush();
             return SelectRowRepeating(A(y0), B(y0), mask.bytes.data(), Out(y0), (y1 - y0) * w_);
         }
-        if (y1 - y0 > 1 && !mask.fewRuns && mask.on > 0 && mask.on < w_ && mask.split == 0 && !mask.repeating[1]) {
+        if (blendAlike && !mask.repeating[1]) {
             // Every row blends by the same steps: straight to them.
             Flush();
             for (int y = y0; y < y1; ++y) SelectRowByChunks(A(y), B(y), mask.bytes.data(), mask.kinds[1].data(), Out(y), w_);
@@ -442,13 +443,17 @@ QVX_INLINE void Shutters(Painter& p, int64_t q) {
     }
 }
 
-// Lines 0 .. n-1 in an interlaced order: by the bit-reversed low four bits
-// first, then from the start. ranks[i] is line i's turn.
+// The k-th of the 16 classes of lines in the interlaced order: k's four
+// bits reversed.
+constexpr int InterlacedClass(int k) { return ((k & 1) << 3) | ((k & 2) << 1) | ((k & 4) >> 1) | ((k & 8) >> 3); }
+
+// Lines 0 .. n-1 in an interlaced order: by their class (line % 16) in the
+// interlaced order first, then from the start. ranks[i] is line i's turn.
 std::vector<int> InterlacedRanks(int n) {
     std::vector<int> ranks(static_cast<size_t>(n));
     int turn = 0;
     for (int k = 0; k < 16; ++k) {
-        const int r = ((k & 1) << 3) | ((k & 2) << 1) | ((k & 4) >> 1) | ((k & 8) >> 3);
+        const int r = InterlacedClass(k);
         for (int i = r; i < n; i += 16) ranks[static_cast<size_t>(i)] = turn++;
     }
     return ranks;
@@ -462,7 +467,7 @@ QVX_INLINE void VerticalLines(Painter& p, int64_t q) {
     const int whole = static_cast<int>(reached >> 16), rows = Part(h, reached & (kOne - 1));
     RowMask shown(w);
     for (int k = 0, turn = 0; k < 16 && turn <= whole; ++k) {
-        const int r = ((k & 1) << 3) | ((k & 2) << 1) | ((k & 4) >> 1) | ((k & 8) >> 3);
+        const int r = InterlacedClass(k);
         if (r >= w) continue;  // a class with no column
         if (turn == whole) {  // the class coming in: down to `rows`
             RowMask coming = shown;
@@ -486,29 +491,25 @@ QVX_INLINE void HorizontalLines(Painter& p, int64_t q) {
 
 // Columns in two classes: the first class (the columns `markFirst` sets to
 // 0xFF in a mask of zeros) wipes down from the top, the other up from the
-// bottom. Only the masks some rows use are made.
+// bottom. Only the masks some rows use are planned.
 template <class MarkFirst>
 QVX_INLINE void DownAndUp(Painter& p, int64_t q, MarkFirst markFirst) {
     const int w = p.W(), h = p.H(), d = Part(h, q);
     // Rows change their kind only at d and h - d.
     const int cuts[] = {0, std::min(d, h - d), std::max(d, h - d), h};
-    std::optional<RowMask> first, second;
+    RowMask first(w);
+    markFirst(first.bytes.data());
     bool firstPlanned = false;
+    std::optional<RowMask> second;
     auto mask = [&](bool ofFirst) -> const RowMask& {
-        if (!first) {
-            first.emplace(w);
-            markFirst(first->bytes.data());
-        }
         if (ofFirst) {
-            if (!firstPlanned) first->Plan();
+            if (!firstPlanned) first.Plan();
             firstPlanned = true;
-            return *first;
+            return first;
         }
         if (!second) {
             second.emplace(w);
-            const u8* a = first->bytes.data();
-            u8* b = second->bytes.data();
-            for (int x = 0; x < w; ++x) b[x] = static_cast<u8>(~a[x]);
+            for (int x = 0; x < w; ++x) second->bytes[static_cast<size_t>(x)] = static_cast<u8>(~first.bytes[static_cast<size_t>(x)]);
             second->Plan();
         }
         return *second;
