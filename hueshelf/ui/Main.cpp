@@ -323,7 +323,7 @@ void TForm1::FormCreate() {
 
 bool TForm1::Modified() const {
     if (UndoStack->isClean()) return false;
-    if (savedPending_ || !savedKnown_) return true;
+    if (savedState_ != TSaved::Kept) return true;
     const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     if (static_cast<size_t>(images->Count()) != saved_.size()) return true;
     for (int i = 0; i < images->Count(); ++i) {
@@ -337,13 +337,12 @@ bool TForm1::Modified() const {
 void TForm1::MarkSaved() {
     UndoStack->setClean();
     saved_.clear();
-    savedPending_ = true;
-    savedKnown_ = true;
+    savedState_ = TSaved::Pending;
 }
 
 void TForm1::BeforeChange() {
-    if (!savedPending_) return;
-    savedPending_ = false;
+    if (savedState_ != TSaved::Pending) return;
+    savedState_ = TSaved::Kept;
     const qvx::TQVXCollection* images = QVXHiColorImagelib1->Images();
     saved_.reserve(static_cast<size_t>(images->Count()));
     for (int i = 0; i < images->Count(); ++i) saved_.emplace_back(images->Items(i)->Name(), images->Items(i)->Image());
@@ -358,7 +357,7 @@ void TForm1::StartHistory() {
 void TForm1::Push(std::unique_ptr<QUndoCommand> step) {
     // A change made without BeforeChange leaves nothing to compare with:
     // Modified then follows the steps alone.
-    if (savedPending_) savedKnown_ = false;
+    if (savedState_ == TSaved::Pending) savedState_ = TSaved::Unknown;
     UndoStack->push(step.release());
 }
 

@@ -163,6 +163,7 @@ private:
     // library has changed since; the pictures share their data with the
     // library's, so keeping them costs no copy.
     std::vector<std::pair<std::string, tk::TPicture>> saved_;
-    bool savedPending_ = false;  // saved_ is still to be taken
-    bool savedKnown_ = true;     // false: a change came before saved_ was taken
+    // Pending: saved_ is still to be taken (nothing changed since). Unknown:
+    // a change came before it was taken, so Modified follows the steps.
+    enum class TSaved { Pending, Kept, Unknown } savedState_ = TSaved::Pending;
 };
