@@ -53,6 +53,23 @@ int OpenRetry(const char* name, int flags, mode_t mode) {
     return fd;
 }
 
+// Writes all `count` bytes, at `offset` or (for -1) where the file stands;
+// 0 or the errno that stopped it (ENOSPC when the file takes no more).
+int WriteWhole(int fd, const void* buffer, int64_t count, int64_t offset = -1) {
+    auto* p = static_cast<const uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const auto chunk = static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2));
+        const ssize_t n = offset < 0 ? ::write(fd, p + done, chunk)
+                                     : ::pwrite(fd, p + done, chunk, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        done += n;
+    }
+    return 0;
+}
+
 // A new file's name beside `target`: "NAME.XXXXXX.tmp", with NAME cut when
 // the whole would pass the folder's limit on name length.
 std::string TempPattern(const std::string& target) {
@@ -140,34 +157,13 @@ int TFileSave::Open(const std::string& name) {
 
 int TFileSave::Write(const void* buffer, int64_t count) {
     if (fd_ < 0) return EBADF;
-    auto* p = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(
-            fd_, p + done, static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return ENOSPC;
-        done += n;
-    }
-    return 0;
+    return WriteWhole(fd_, buffer, count);
 }
 
 int TFileSave::WriteAt(const void* buffer, int64_t count, int64_t offset) {
     if (fd_ < 0) return EBADF;
     if (inPlace_) return ESPIPE;
-    auto* p = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(
-            fd_, p + done, static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2)),
-            static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return ENOSPC;
-        done += n;
-    }
-    return 0;
+    return WriteWhole(fd_, buffer, count, offset);
 }
 
 int TFileSave::Truncate(int64_t size) {
@@ -362,15 +358,7 @@ void TBinaryFile::BlockWrite(const void* buffer, int64_t count) {
         return;
     }
     if (fd_ < 0) RaiseInOutError(103);
-    auto* p = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        ssize_t n = ::write(fd_, p + done, static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2)));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) RaiseInOutError(InOutCodeFromErrno(errno));
-        if (n == 0) RaiseInOutError(ioDiskFull);
-        done += n;
-    }
+    if (int err = WriteWhole(fd_, buffer, count)) RaiseInOutError(InOutCodeFromErrno(err));
 }
 
 void TBinaryFile::Close() {
