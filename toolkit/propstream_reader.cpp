@@ -24,7 +24,7 @@ public:
     }
     int64_t Write(const void*, int64_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : length_;
+        const int64_t base = SeekBase(origin, pos_, length_);
         int64_t p = std::clamp<int64_t>(base + offset, 0, length_);
         if (p != pos_) {
             reader_.SeekTo(start_ + p);

@@ -151,9 +151,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     if (!spool_) return THandleStream::Seek(offset, origin);
-    const int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                         : origin == TSeekOrigin::soCurrent ? spoolPos_
-                                                            : static_cast<int64_t>(spool_->size());
+    const int64_t base = SeekBase(origin, spoolPos_, static_cast<int64_t>(spool_->size()));
     if (base + offset < 0) return -1;
     spoolPos_ = base + offset;
     return spoolPos_;
@@ -201,9 +199,7 @@ int64_t TSafeFileStream::Write(const void* buffer, int64_t count) {
 
 int64_t TSafeFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     if (body_->save.InPlace()) return body_->gathered.Seek(offset, origin);
-    const int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                         : origin == TSeekOrigin::soCurrent ? body_->pos
-                                                            : body_->size;
+    const int64_t base = SeekBase(origin, body_->pos, body_->size);
     if (base + offset < 0) return -1;
     body_->pos = base + offset;
     return body_->pos;
@@ -257,9 +253,7 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::soBeginning ? 0
-                   : origin == TSeekOrigin::soCurrent ? pos_
-                                                      : static_cast<int64_t>(data_.size());
+    const int64_t base = SeekBase(origin, pos_, static_cast<int64_t>(data_.size()));
     int64_t p = base + offset;
     if (p < 0) p = 0;
     pos_ = p;
@@ -313,7 +307,7 @@ int64_t TPointerStream::Read(void* buffer, int64_t count) {
 int64_t TPointerStream::Write(const void*, int64_t) { return 0; }
 
 int64_t TPointerStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : size_;
+    const int64_t base = SeekBase(origin, pos_, size_);
     int64_t p = base + offset;
     pos_ = p < 0 ? 0 : p;
     return pos_;

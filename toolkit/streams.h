@@ -15,6 +15,12 @@ namespace tk {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// Where a seek's offset counts from, for a stream at `position` of `size`
+// bytes.
+inline int64_t SeekBase(TSeekOrigin origin, int64_t position, int64_t size) {
+    return origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? position : size;
+}
+
 class TStream {
 public:
     virtual ~TStream() = default;
